@@ -1,0 +1,64 @@
+// Finds a korvelin server on the local IPv4 network by UDP broadcast and
+// opens its web page, or says that none was found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+namespace detect {
+
+// The discovery request, byte for byte; no NUL goes on the wire.
+inline constexpr std::string_view discovery_request =
+    "REQUEST = FindServer\n"
+    "PRODUCT = korvelin\n"
+    "PROTOCOL = 0.1\n";
+static_assert(discovery_request.size() == 55);
+
+inline constexpr std::uint16_t discovery_port = 5501;
+inline constexpr std::uint32_t limited_broadcast = 0xFFFFFFFFu;
+inline constexpr int discovery_attempts = 5;
+inline constexpr long reply_wait_microseconds = 500000;
+inline constexpr std::size_t reply_buffer_size = 1024;
+
+inline constexpr std::string_view url_prefix = "http://";
+inline constexpr std::size_t url_buffer_size = 50;
+
+// True when the received bytes carry both reply markers, "ANSWER" and
+// "FindServer", case-sensitive, anywhere before the first NUL. Never reads
+// past size, so a full buffer without a terminator is judged safely.
+bool is_discovery_reply(const char* data, std::size_t size);
+
+struct free_deleter {
+    void operator()(char* text) const noexcept { std::free(text); }
+};
+
+// A heap-allocated, NUL-terminated dotted-decimal IPv4 address, released
+// by its owner; empty when no server was found.
+using server_address_text = std::unique_ptr<char, free_deleter>;
+
+// One complete discovery: broadcasts the request up to five times, waits
+// up to 500 ms after each successful send, judges the first datagram that
+// arrives and returns its sender's address. The network stack must have
+// been started. The socket it opens is closed before it returns.
+server_address_text find_korvelin_server();
+
+// Writes "http://" followed by address into url, NUL-terminated. False,
+// leaving url empty, when address is not a dotted-decimal IPv4 address or
+// the URL would not fit.
+bool build_server_url(const char* address, char (&url)[url_buffer_size]);
+
+// Opens http://ADDRESS in the user's default browser without waiting for
+// it. Does nothing for an address that build_server_url refuses.
+void open_in_default_browser(const char* address);
+
+// Shows a standalone warning box and returns once the user dismissed it.
+void show_message_box(const char* caption, const char* text);
+
+// The whole program: start the network stack, discover, open the page or
+// warn, stop the stack. Always returns 0, the exit status.
+int run_launcher();
+
+}  // namespace detect

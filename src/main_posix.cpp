@@ -1,0 +1,4 @@
+#include "detect.h"
+
+// Arguments are ignored, as on Windows.
+int main() { return detect::run_launcher(); }

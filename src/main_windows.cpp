@@ -1,0 +1,9 @@
+#include <windows.h>
+
+#include "detect.h"
+
+// Nothing from the command line or the show state is used.
+int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*command_line*/,
+                   int /*show*/) {
+    return detect::run_launcher();
+}

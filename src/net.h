@@ -1,0 +1,86 @@
+// The thin socket layer under discovery: one implementation over Winsock,
+// one over POSIX, so the discovery algorithm is written once and can run
+// against a substitute in the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef _WIN32
+#include <basetsd.h>
+#endif
+
+namespace net {
+
+#ifdef _WIN32
+using socket_handle = UINT_PTR;  // Winsock's SOCKET, without pulling in winsock2.h
+#else
+using socket_handle = int;
+#endif
+inline constexpr socket_handle invalid_socket = static_cast<socket_handle>(-1);
+
+// An IPv4 address and UDP port, both in host byte order; the layer converts
+// them at the platform boundary.
+struct ipv4_endpoint {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+};
+
+// Dotted-decimal text of an IPv4 address: at most 15 characters and a NUL.
+inline constexpr std::size_t ipv4_text_size = 16;
+
+// Starts the platform's network stack (Winsock 2.2); true when it started.
+// A no-op that succeeds where there is nothing to start.
+bool start_network_stack();
+
+// Stops what a successful start_network_stack() started.
+void stop_network_stack();
+
+// Opens an unbound IPv4 UDP socket, or returns invalid_socket.
+socket_handle open_udp_socket();
+
+// Asks for permission to send to broadcast addresses. The outcome is not
+// reported: a refusal shows up as failing sends.
+void allow_broadcast(socket_handle socket);
+
+// Sends one datagram; false when the platform reports the send failed.
+bool send_datagram(socket_handle socket, const void* data, std::size_t size,
+                   ipv4_endpoint destination);
+
+// Waits up to timeout_microseconds for the socket to become readable:
+// greater than 0 readable, 0 timed out, less than 0 the wait failed.
+int wait_until_readable(socket_handle socket, long timeout_microseconds);
+
+// Receives one datagram into buffer and records its sender. Returns the
+// number of bytes received, or -1 on failure. A datagram longer than
+// capacity is a failure on every platform, never a silent truncation.
+long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
+                      ipv4_endpoint& sender);
+
+// Writes the dotted-decimal form of address (host byte order) into text,
+// NUL-terminated; false if the platform could not format it.
+bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]);
+
+void close_socket(socket_handle socket);
+
+// Closes its socket on every path out of the scope that opened it.
+class socket_guard {
+public:
+    explicit socket_guard(socket_handle socket) : socket_(socket) {}
+    socket_guard(const socket_guard&) = delete;
+    socket_guard& operator=(const socket_guard&) = delete;
+    ~socket_guard() { close(); }
+
+    [[nodiscard]] socket_handle get() const { return socket_; }
+    void close() {
+        if (socket_ != invalid_socket) {
+            close_socket(socket_);
+            socket_ = invalid_socket;
+        }
+    }
+
+private:
+    socket_handle socket_;
+};
+
+}  // namespace net
