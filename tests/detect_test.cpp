@@ -1,0 +1,213 @@
+#include "detect.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fake_platform.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+struct reply_case {
+    const char* name;
+    std::string bytes;
+    bool accepted;
+};
+
+TEST(AcceptanceRule, JudgesTheTextBeforeTheFirstNul) {
+    const reply_case cases[] = {
+        {"both markers", "ANSWER = FindServer\nPRODUCT = korvelin\n", true},
+        {"markers in either order", "FindServer...ANSWER", true},
+        {"markers run together", "ANSWERFindServer", true},
+        {"another product and protocol", "ANSWER FindServer PRODUCT = other\nPROTOCOL = 9", true},
+        {"only ANSWER", "ANSWER = something", false},
+        {"only FindServer", "REPLY = FindServer", false},
+        {"lower case", "answer findserver", false},
+        {"capitalised", "Answer FindServer", false},
+        {"split marker", "ANS WER FindServer", false},
+        {"second marker after NUL", "ANSWER\0FindServer"s, false},
+        {"both markers after NUL", "\0ANSWER FindServer"s, false},
+        {"the request echoed back", std::string(detect::discovery_request), false},
+        {"empty", "", false},
+    };
+    for (const reply_case& c : cases) {
+        EXPECT_EQ(detect::is_discovery_reply(c.bytes.data(), c.bytes.size()), c.accepted)
+            << c.name;
+    }
+}
+
+TEST(AcceptanceRule, StaysWithinTheReceivedBytes) {
+    // A full buffer carries no terminator: a marker that only completes past
+    // its end must not count, one that ends on its last byte must.
+    std::string memory(1100, 'x');
+    memory.replace(0, 6, "ANSWER");
+    memory.replace(1020, 10, "FindServer");
+    EXPECT_FALSE(detect::is_discovery_reply(memory.data(), 1024));
+    EXPECT_TRUE(detect::is_discovery_reply(memory.data(), 1030));
+
+    // Exactly 1024 bytes on the heap, no NUL: a sanitizer run sees any over-read.
+    std::vector<char> full(1024, 'x');
+    std::memcpy(full.data(), "ANSWER", 6);
+    std::memcpy(full.data() + 1014, "FindServer", 10);
+    EXPECT_TRUE(detect::is_discovery_reply(full.data(), full.size()));
+}
+
+std::string repeat(const std::string& calls, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += (all.empty() ? "" : " ") + calls;
+    }
+    return all;
+}
+
+const std::string valid_reply = "ANSWER = FindServer\nPRODUCT = korvelin\n";
+constexpr std::uint32_t server = 0x0AC80002;  // 10.200.0.2
+
+struct discovery_case {
+    const char* name;
+    std::deque<bool> socket_opens;
+    std::deque<bool> sends_succeed;
+    std::deque<int> wait_results;
+    std::optional<fake_reply> reply;
+    std::string calls;
+    const char* result;  // nullptr: no server
+};
+
+TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
+    const std::string opened = "socket broadcast";
+    const discovery_case cases[] = {
+        {"answer to the first request", {}, {}, {1}, fake_reply{valid_reply, server},
+         opened + " send wait receive close", "10.200.0.2"},
+        {"no server: five sends, five waits", {}, {}, {}, std::nullopt,
+         opened + " " + repeat("send wait", 5) + " close", nullptr},
+        {"reply during the third wait", {}, {}, {0, 0, 1}, fake_reply{valid_reply, server},
+         opened + " " + repeat("send wait", 3) + " receive close", "10.200.0.2"},
+        {"failed send skips its wait", {}, {false, true}, {1}, fake_reply{valid_reply, server},
+         opened + " send send wait receive close", "10.200.0.2"},
+        {"every send fails", {}, {false, false, false, false, false}, {}, std::nullopt,
+         opened + " " + repeat("send", 5) + " close", nullptr},
+        {"failed wait sends again", {}, {}, {-1, 1}, fake_reply{valid_reply, server},
+         opened + " send wait send wait receive close", "10.200.0.2"},
+        {"socket opens on the retry", {false}, {}, {1}, fake_reply{valid_reply, server},
+         "socket " + opened + " send wait receive close", "10.200.0.2"},
+        {"socket fails twice", {false, false}, {}, {}, std::nullopt, "socket socket", nullptr},
+        {"receive fails", {}, {}, {1}, std::nullopt, opened + " send wait receive close",
+         nullptr},
+        {"rejected first datagram ends discovery", {}, {}, {1},
+         fake_reply{"REPLY = FindServer", server}, opened + " send wait receive close", nullptr},
+        {"empty datagram", {}, {}, {1}, fake_reply{"", server},
+         opened + " send wait receive close", nullptr},
+        {"1024 bytes, markers at the end", {}, {}, {1},
+         fake_reply{std::string(1008, '-') + "ANSWERFindServer", 0xC0A80101},
+         opened + " send wait receive close", "192.168.1.1"},
+        {"1025 bytes", {}, {}, {1}, fake_reply{std::string(1009, '-') + "ANSWERFindServer", 1},
+         opened + " send wait receive close", nullptr},
+        {"address in the text is not used", {}, {}, {1},
+         fake_reply{"ANSWER FindServer 192.168.7.7 file:///etc", server},
+         opened + " send wait receive close", "10.200.0.2"},
+        {"lowest and highest octets", {}, {}, {1}, fake_reply{valid_reply, 0xFF000001},
+         opened + " send wait receive close", "255.0.0.1"},
+    };
+    for (const discovery_case& c : cases) {
+        reset_fake();
+        fake().socket_opens = c.socket_opens;
+        fake().sends_succeed = c.sends_succeed;
+        fake().wait_results = c.wait_results;
+        fake().reply = c.reply;
+
+        const detect::server_address_text found = detect::find_korvelin_server();
+
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fake().calls, c.calls);
+        EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
+        if (c.result == nullptr) {
+            EXPECT_EQ(found, nullptr);
+        } else {
+            ASSERT_NE(found, nullptr);
+            EXPECT_STREQ(found.get(), c.result);
+        }
+        for (std::size_t i = 0; i < fake().payloads.size(); ++i) {
+            EXPECT_EQ(fake().payloads[i], detect::discovery_request);
+            EXPECT_EQ(fake().destinations[i].address, 0xFFFFFFFFu);
+            EXPECT_EQ(fake().destinations[i].port, 5501);
+        }
+        for (const long timeout : fake().wait_timeouts) {
+            EXPECT_EQ(timeout, 500000);
+        }
+        if (fake().calls.find("receive") != std::string::npos) {
+            EXPECT_EQ(fake().receive_capacity, 1024u);
+        }
+    }
+}
+
+struct launcher_case {
+    const char* name;
+    bool stack_starts;
+    std::deque<bool> socket_opens;
+    std::deque<int> wait_results;
+    std::string calls_after_discovery;
+    std::vector<std::string> urls;
+    std::vector<std::string> warnings;
+};
+
+TEST(RunLauncher, ShowsOneOutcomeAndStopsTheStackItStarted) {
+    const launcher_case cases[] = {
+        {"server found", true, {}, {1}, "close open_url stop", {"http://10.200.0.2"}, {}},
+        {"no server", true, {}, {}, "close warning stop", {}, {"Sorry|Server wasn't found"}},
+        {"stack did not start", false, {false, false}, {}, "socket socket warning", {},
+         {"Sorry|Server wasn't found"}},
+    };
+    for (const launcher_case& c : cases) {
+        reset_fake();
+        fake().stack_starts = c.stack_starts;
+        fake().socket_opens = c.socket_opens;
+        fake().wait_results = c.wait_results;
+        fake().reply = fake_reply{valid_reply, server};
+
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(detect::run_launcher(), 0);
+        const std::string& calls = fake().calls;
+        EXPECT_EQ(calls.rfind("start", 0), 0u) << calls;
+        EXPECT_EQ(calls.substr(calls.size() - c.calls_after_discovery.size()),
+                  c.calls_after_discovery);
+        EXPECT_EQ(fake().opened_urls, c.urls);
+        EXPECT_EQ(fake().warnings, c.warnings);
+    }
+}
+
+TEST(BuildServerUrl, AcceptsOnlyADottedAddressThatFits) {
+    const struct {
+        const char* address;
+        const char* url;  // nullptr: refused
+    } cases[] = {
+        {"10.200.0.2", "http://10.200.0.2"},
+        {"1.2.3.4", "http://1.2.3.4"},
+        {"255.255.255.255", "http://255.255.255.255"},
+        {"", nullptr},
+        {"1.2.3", nullptr},
+        {"1111.2222.3333.4", nullptr},
+        {"10.0.0.1/admin", nullptr},
+        {"javascript:alert(1)", nullptr},
+        {"file:///etc/passwd", nullptr},
+        {"10.0.0.1 --new-window", nullptr},
+    };
+    for (const auto& c : cases) {
+        char url[detect::url_buffer_size] = "stale";
+        EXPECT_EQ(detect::build_server_url(c.address, url), c.url != nullptr) << c.address;
+        EXPECT_STREQ(url, c.url != nullptr ? c.url : "") << c.address;
+    }
+}
+
+TEST(OpenInDefaultBrowser, HandsOnlyAValidUrlToTheDesktop) {
+    reset_fake();
+    detect::open_in_default_browser("10.1.2.3");
+    detect::open_in_default_browser("10.1.2.3/../x");
+    EXPECT_EQ(fake().opened_urls, std::vector<std::string>{"http://10.1.2.3"});
+}
+
+}  // namespace

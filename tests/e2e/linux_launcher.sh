@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The Linux launcher end to end on a private two-host network.
+#   linux_launcher.sh CASE LAUNCHER RESPONDER
+# CASE: found | no-server | oversized | unreachable
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/private_net.sh"
+private_net_enter "$@"
+
+case_name=$1 launcher=$2 responder=$3
+work=$(mktemp -d)
+trap 'private_net_stop; rm -rf "$work"' EXIT
+private_net_up
+make_desktop_stand_ins "$work"
+touch "$work/requests"
+
+start_responder() {
+    on_server "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
+    sleep 0.3
+}
+
+# Runs the launcher on the client host as a desktop session would start it.
+run_launcher() {
+    local started
+    started=$(now_ms)
+    on_client env "$@" PATH="$tools_bin:$PATH" "$launcher" --any arguments 2> "$work/stderr"
+    status=$?
+    elapsed=$(( $(now_ms) - started ))
+    echo "launcher exited $status after $elapsed ms"
+}
+
+requests() { grep -c ' 55 request$' "$work/requests"; }
+other_datagrams() { grep -vc ' request$' "$work/requests"; }
+logged() { [ "$(cat "$tools_log/$1" 2>/dev/null)" = "$2" ]; }
+not_run() { [ ! -e "$tools_log/$1" ]; }
+warned_in_box() { logged zenity $'--warning\n--no-markup\n--title=Sorry\n--text=Server wasn\'t found'; }
+
+# Every gap between two requests is one wait of 500 ms, give or take.
+requests_paced() {
+    awk '$3 == "request" { if (n++ && ($1 - last < 400 || $1 - last > 900)) bad = 1; last = $1 }
+         END { exit bad }' "$work/requests"
+}
+
+case $case_name in
+found)
+    start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = http://192.168.9.9\n'
+    run_launcher DISPLAY=:99
+    check "browser started" wait_for_file "$tools_log/xdg-open" 3
+    check "the URL is exactly http://$server_address" logged xdg-open "http://$server_address"
+    check "one request, byte for byte" test "$(requests)" = 1
+    check "no warning box" not_run zenity
+    check "did not wait for the browser" test "$elapsed" -lt 3000
+    ;;
+no-server)
+    start_responder
+    run_launcher DISPLAY=:99
+    check "five requests" test "$(requests)" = 5
+    check "nothing but requests arrived" test "$(other_datagrams)" = 0
+    check "requests about 500 ms apart" requests_paced
+    check "the full 2.5 s of waiting" test "$elapsed" -ge 2400
+    check "warning box with caption and text" warned_in_box
+    check "no browser" not_run xdg-open
+    ;;
+oversized)
+    start_responder --send-size 1025
+    run_launcher DISPLAY=:99
+    check "one request" test "$(requests)" = 1
+    check "warning box" warned_in_box
+    check "no browser" not_run xdg-open
+    ;;
+unreachable)
+    # Without a default route every send fails: no waits, no display, so the
+    # warning goes to standard error.
+    ip -n "$net_client" route del default
+    start_responder
+    run_launcher -u DISPLAY -u WAYLAND_DISPLAY
+    check "no request arrived" test "$(requests)" = 0
+    check "gave up without the 2.5 s of waiting" test "$elapsed" -lt 1500
+    check "warning on standard error" test "$(cat "$work/stderr")" = "Sorry: Server wasn't found"
+    check "no dialog tool without a display" not_run zenity
+    check "no browser" not_run xdg-open
+    ;;
+*)
+    echo "unknown case $case_name" >&2; exit 2 ;;
+esac
+
+check "exit status 0" test "$status" = 0
+[ "$failures" = 0 ]

@@ -1,0 +1,90 @@
+# Sourced by the end-to-end tests and the demo: a private two-host network
+# that exists only inside a network namespace this run creates, so nothing
+# sent here can reach the machine's real network.
+#   client 10.200.0.1/24 (namespace $net_client, default route over the veth)
+#   server 10.200.0.2/24 (namespace $net_server)
+
+net_client=kd-client
+net_server=kd-server
+server_address=10.200.0.2
+
+# Re-runs the calling script inside a fresh network and mount namespace,
+# or exits 77 (skipped) when that cannot be had. Never falls back to the
+# machine's own network.
+private_net_enter() {
+    [ -n "${KORVELIN_PRIVATE_NET:-}" ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "SKIP: needs root for network namespaces"; exit 77
+    fi
+    if ! unshare --net --mount true 2>/dev/null; then
+        echo "SKIP: network namespaces are not available here"; exit 77
+    fi
+    KORVELIN_PRIVATE_NET=1 exec unshare --net --mount --propagation private bash "$0" "$@"
+}
+
+# Builds the two hosts. Must run inside private_net_enter.
+private_net_up() {
+    [ -n "${KORVELIN_PRIVATE_NET:-}" ] || { echo "private_net_up outside a private namespace" >&2; exit 1; }
+    mkdir -p /run/netns
+    mount -t tmpfs none /run/netns
+    ip link set lo up
+    ip netns add "$net_client"
+    ip netns add "$net_server"
+    ip link add kd-vc type veth peer name kd-vs
+    ip link set kd-vc netns "$net_client"
+    ip link set kd-vs netns "$net_server"
+    ip -n "$net_client" addr add 10.200.0.1/24 dev kd-vc
+    ip -n "$net_server" addr add "$server_address"/24 dev kd-vs
+    local ns
+    for ns in "$net_client" "$net_server"; do
+        ip -n "$ns" link set lo up
+    done
+    ip -n "$net_client" link set kd-vc up
+    ip -n "$net_server" link set kd-vs up
+    ip -n "$net_client" route add default dev kd-vc
+}
+
+# Ends whatever still runs on the two hosts (responders, lingering stand-ins).
+private_net_stop() {
+    local ns
+    for ns in "$net_client" "$net_server"; do
+        ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null
+    done
+}
+
+on_client() { ip netns exec "$net_client" "$@"; }
+on_server() { ip netns exec "$net_server" "$@"; }
+
+# Stand-ins for the desktop's tools, first on PATH: each writes its
+# arguments, one per line, to $tools_log/NAME and exits 0 at once
+# (xdg-open then lingers, as the real one may while the browser runs).
+make_desktop_stand_ins() {
+    tools_bin=$1/bin tools_log=$1/log
+    mkdir -p "$tools_bin" "$tools_log"
+    local tool
+    for tool in xdg-open zenity kdialog xmessage; do
+        cat > "$tools_bin/$tool" <<STUB
+#!/bin/sh
+echo \$\$ > "$tools_log/$tool.pid"
+printf '%s\n' "\$@" > "$tools_log/$tool.tmp" && mv "$tools_log/$tool.tmp" "$tools_log/$tool"
+[ "$tool" = xdg-open ] && exec sleep 10 </dev/null >/dev/null 2>&1
+exit 0
+STUB
+        chmod +x "$tools_bin/$tool"
+    done
+}
+
+# Waits up to $2 seconds for file $1 to appear.
+wait_for_file() {
+    local tries=$(( $2 * 10 ))
+    while [ ! -e "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
+    [ -e "$1" ]
+}
+
+now_ms() { date +%s%3N; }
+
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}

@@ -1,0 +1,87 @@
+// A stand-in korvelin server for the end-to-end tests. Listens on UDP 5501
+// and, for every datagram, appends "MILLISECONDS SIZE request|other" to the
+// log file, then answers the sender with each --send reply in order.
+//
+//   responder LOG [--send TEXT | --send-size N]...
+//
+// --send-size N sends a valid reply padded with dots to N bytes; N = 0 sends
+// an empty datagram. Runs until it is killed.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Written out here rather than taken from the program, so that a change to
+// the program's request shows up as "other" in the log.
+constexpr std::string_view expected_request =
+    "REQUEST = FindServer\nPRODUCT = korvelin\nPROTOCOL = 0.1\n";
+constexpr unsigned short discovery_port = 5501;
+
+std::string reply_of_size(std::size_t size) {
+    std::string reply = "ANSWER = FindServer\n";
+    reply.resize(size, '.');
+    return size < 20 ? std::string(size, '.') : reply;
+}
+
+long long monotonic_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: responder LOG [--send TEXT | --send-size N]...\n");
+        return 2;
+    }
+    std::vector<std::string> replies;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        replies.push_back(option == "--send-size" ? reply_of_size(std::strtoul(argv[i + 1], nullptr, 10))
+                                                  : std::string(argv[i + 1]));
+    }
+
+    const int listener = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(discovery_port);
+    if (listener < 0 ||
+        bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        std::perror("responder: bind");
+        return 1;
+    }
+    std::FILE* log = std::fopen(argv[1], "a");
+    if (log == nullptr) {
+        std::perror("responder: log");
+        return 1;
+    }
+    std::vector<char> datagram(65536);
+    for (;;) {
+        sockaddr_in client{};
+        socklen_t client_length = sizeof client;
+        const ssize_t size = recvfrom(listener, datagram.data(), datagram.size(), 0,
+                                      reinterpret_cast<sockaddr*>(&client), &client_length);
+        if (size < 0) {
+            continue;
+        }
+        const bool is_request =
+            std::string_view(datagram.data(), static_cast<std::size_t>(size)) ==
+            expected_request;
+        std::fprintf(log, "%lld %zd %s\n", monotonic_ms(), size, is_request ? "request" : "other");
+        std::fflush(log);
+        for (const std::string& reply : replies) {
+            sendto(listener, reply.data(), reply.size(), 0,
+                   reinterpret_cast<const sockaddr*>(&client), client_length);
+        }
+    }
+}

@@ -1,0 +1,105 @@
+#include "fake_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "desktop.h"
+
+namespace {
+
+fake_platform the_fake;
+
+void record(const char* call) {
+    if (!the_fake.calls.empty()) {
+        the_fake.calls += ' ';
+    }
+    the_fake.calls += call;
+}
+
+template <typename T>
+T next(std::deque<T>& queue, T when_empty) {
+    if (queue.empty()) {
+        return when_empty;
+    }
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+}
+
+}  // namespace
+
+fake_platform& fake() { return the_fake; }
+void reset_fake() { the_fake = fake_platform{}; }
+
+namespace net {
+
+bool start_network_stack() {
+    record("start");
+    return the_fake.stack_starts;
+}
+
+void stop_network_stack() { record("stop"); }
+
+socket_handle open_udp_socket() {
+    record("socket");
+    if (!next(the_fake.socket_opens, true)) {
+        return invalid_socket;
+    }
+    ++the_fake.sockets_open;
+    return 7;
+}
+
+void allow_broadcast(socket_handle) { record("broadcast"); }
+
+bool send_datagram(socket_handle, const void* data, std::size_t size, ipv4_endpoint destination) {
+    record("send");
+    the_fake.destinations.push_back(destination);
+    the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
+    return next(the_fake.sends_succeed, true);
+}
+
+int wait_until_readable(socket_handle, long timeout_microseconds) {
+    record("wait");
+    the_fake.wait_timeouts.push_back(timeout_microseconds);
+    return next(the_fake.wait_results, 0);
+}
+
+long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
+    record("receive");
+    the_fake.receive_capacity = capacity;
+    if (!the_fake.reply || the_fake.reply->bytes.size() > capacity) {
+        return -1;
+    }
+    const std::string& bytes = the_fake.reply->bytes;
+    std::copy(bytes.begin(), bytes.end(), buffer);
+    sender.address = the_fake.reply->sender;
+    return static_cast<long>(bytes.size());
+}
+
+bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]) {
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFFu,
+                  (address >> 16) & 0xFFu, (address >> 8) & 0xFFu, address & 0xFFu);
+    return true;
+}
+
+void close_socket(socket_handle) {
+    record("close");
+    --the_fake.sockets_open;
+}
+
+}  // namespace net
+
+namespace desktop {
+
+void open_url(const char* url) {
+    record("open_url");
+    the_fake.opened_urls.emplace_back(url);
+}
+
+void show_warning(const char* caption, const char* text) {
+    record("warning");
+    the_fake.warnings.push_back(std::string(caption) + "|" + text);
+}
+
+}  // namespace desktop

@@ -1,0 +1,39 @@
+// A scripted substitute for the socket layer and the desktop actions: it
+// answers from a script and writes down every call in order.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net.h"
+
+struct fake_reply {
+    std::string bytes;
+    std::uint32_t sender = 0;
+};
+
+struct fake_platform {
+    // Script. Queues run dry into the ordinary outcome: success, time-out.
+    bool stack_starts = true;
+    std::deque<bool> socket_opens;  // false: that open fails
+    std::deque<bool> sends_succeed;
+    std::deque<int> wait_results;
+    std::optional<fake_reply> reply;  // none: the receive fails
+
+    // Record.
+    std::string calls;  // e.g. "socket broadcast send wait receive close"
+    std::vector<net::ipv4_endpoint> destinations;
+    std::vector<std::string> payloads;
+    std::vector<long> wait_timeouts;
+    std::size_t receive_capacity = 0;
+    int sockets_open = 0;
+    std::vector<std::string> opened_urls;
+    std::vector<std::string> warnings;  // "caption|text"
+};
+
+// The one fake the layer functions talk to; fresh for every test.
+fake_platform& fake();
+void reset_fake();
