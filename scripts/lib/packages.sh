@@ -1,0 +1,22 @@
+# Sourced by the scripts: installs the Debian packages a step needs when
+# they are missing. Must run before any private namespace is entered:
+# inside one, no package registry is reachable.
+
+build_packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64)
+test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick)
+
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing Debian packages: ${missing[*]} (run as root to install them)" >&2
+        return 1
+    fi
+    echo "installing ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
+}
