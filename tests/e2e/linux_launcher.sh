@@ -5,6 +5,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private_net.sh"
+. "$here/checks.sh"
 private_net_enter "$@"
 
 case_name=$1 launcher=$2 responder=$3
@@ -12,12 +13,6 @@ work=$(mktemp -d)
 trap 'private_net_stop; rm -rf "$work"' EXIT
 private_net_up
 make_desktop_stand_ins "$work"
-touch "$work/requests"
-
-start_responder() {
-    on_server "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
-    sleep 0.3
-}
 
 # Runs the launcher on the client host as a desktop session would start it.
 run_launcher() {
@@ -29,17 +24,7 @@ run_launcher() {
     echo "launcher exited $status after $elapsed ms"
 }
 
-requests() { grep -c ' 55 request$' "$work/requests"; }
-other_datagrams() { grep -vc ' request$' "$work/requests"; }
-logged() { [ "$(cat "$tools_log/$1" 2>/dev/null)" = "$2" ]; }
-not_run() { [ ! -e "$tools_log/$1" ]; }
 warned_in_box() { logged zenity $'--warning\n--no-markup\n--title=Sorry\n--text=Server wasn\'t found'; }
-
-# Every gap between two requests is one wait of 500 ms, give or take.
-requests_paced() {
-    awk '$3 == "request" { if (n++ && ($1 - last < 400 || $1 - last > 900)) bad = 1; last = $1 }
-         END { exit bad }' "$work/requests"
-}
 
 case $case_name in
 found)
@@ -84,5 +69,4 @@ unreachable)
     echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 
-check "exit status 0" test "$status" = 0
-[ "$failures" = 0 ]
+finish "$status"

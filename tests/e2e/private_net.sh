@@ -74,17 +74,12 @@ STUB
     done
 }
 
-# Waits up to $2 seconds for file $1 to appear.
+# Waits up to $2 seconds for file $1 to appear (with $3 = nonempty: to fill).
 wait_for_file() {
-    local tries=$(( $2 * 10 ))
-    while [ ! -e "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
-    [ -e "$1" ]
+    local tries=$(( $2 * 10 )) test=-e
+    [ "${3:-}" = nonempty ] && test=-s
+    while [ ! $test "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
+    [ $test "$1" ]
 }
 
 now_ms() { date +%s%3N; }
-
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
