@@ -3,7 +3,7 @@
 # inside one, no package registry is reachable.
 
 build_packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64)
-test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick)
+test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick icoutils)
 
 ensure_packages() {
     local missing=() package

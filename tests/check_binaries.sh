@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks the shipped programs as a user receives them: the Windows exe is a
+# small, self-contained GUI program with its resources, and both programs
+# come out byte-identical from two clean builds in different directories.
+#   check_binaries.sh SOURCE-DIR WINDOWS-EXE
+set -u
+source_dir=$(cd "$1" && pwd) exe=$2
+. "$source_dir/tests/e2e/checks.sh"
+max_size=65536
+
+objdump_p=$(x86_64-w64-mingw32-objdump -p "$exe")
+imports=$(sed -n 's/^\s*DLL Name: //p' <<< "$objdump_p" | tr '[:lower:]' '[:upper:]' | sort | tr '\n' ' ')
+size=$(stat -c %s "$exe")
+echo "exe: $size bytes, imports: $imports"
+
+only_system_dlls() {
+    local dll
+    for dll in $imports; do
+        case $dll in KERNEL32.DLL|USER32.DLL|SHELL32.DLL|WS2_32.DLL|MSVCRT.DLL) ;; *) return 1 ;; esac
+    done
+}
+resource() { wrestool -x --raw -t "$1" "$exe" 2>/dev/null | tr -d '\0'; }
+version=$(sed -n 's/^project(korvelin-detect VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+
+check "at most $max_size bytes" test "$size" -le "$max_size"
+check "imports only Windows system DLLs" only_system_dlls
+check "GUI subsystem" grep -q 'Subsystem.*(Windows GUI)' <<< "$objdump_p"
+check "no time stamp" grep -q 'Time/Date.*1970' <<< "$objdump_p"
+check "manifest runs as invoker" grep -q 'level="asInvoker"' <<< "$(resource 24)"
+check "manifest asks for common controls 6" grep -q 'Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<< "$(resource 24)"
+check "manifest is per-monitor DPI aware" grep -q 'PerMonitorV2' <<< "$(resource 24)"
+check "version information $version" grep -q "FileVersion$version" <<< "$(resource 16 | tr -cd '[:print:]')"
+check "icon" test -n "$(wrestool -l -t 14 "$exe")"
+
+# Two clean builds from copies of the tree at different paths.
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+build_copy() {  # build_copy DIR: configures and builds both programs in DIR
+    mkdir -p "$1"
+    (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
+        xargs -0 cp --parents -t "$1")
+    for preset in linux windows; do
+        cmake -S "$1" --preset "$preset" -DKORVELIN_BUILD_TESTS=OFF > /dev/null &&
+            cmake --build "$1/build/$preset" -j "$(nproc)" > /dev/null || return 1
+    done
+}
+build_copy "$scratch/one" && build_copy "$scratch/second/copy"
+for program in windows/korvelin-detect.exe linux/korvelin-detect; do
+    check "reproducible $program" cmp "$scratch/one/build/$program" "$scratch/second/copy/build/$program"
+done
+
+[ "$failures" = 0 ]
