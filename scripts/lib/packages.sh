@@ -3,7 +3,8 @@
 # inside one, no package registry is reachable.
 
 build_packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64)
-test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick icoutils)
+test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick icoutils
+               clang libclang-rt-14-dev)
 
 ensure_packages() {
     local missing=() package

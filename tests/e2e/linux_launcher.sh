@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Linux launcher end to end on a private two-host network.
 #   linux_launcher.sh CASE LAUNCHER RESPONDER
-# CASE: found | no-server | oversized | unreachable
+# CASE: found | no-server | oversized | unreachable | hostile-text |
+#       burst-valid-first | burst-rejected-first
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private_net.sh"
@@ -22,6 +23,7 @@ run_launcher() {
     status=$?
     elapsed=$(( $(now_ms) - started ))
     echo "launcher exited $status after $elapsed ms"
+    sed 's/^/launcher stderr: /' "$work/stderr"
 }
 
 warned_in_box() { logged zenity $'--warning\n--no-markup\n--title=Sorry\n--text=Server wasn\'t found'; }
@@ -52,6 +54,37 @@ oversized)
     check "one request" test "$(requests)" = 1
     check "warning box" warned_in_box
     check "no browser" not_run xdg-open
+    ;;
+hostile-text)
+    # The reply names other places to go; only its sender counts.
+    start_responder --send $'ANSWER = FindServer\nURL = file:///etc/passwd\nADDRESS = 10.200.0.99\n'\
+$'javascript:alert(1)\nhttp://10.200.0.99/\n'
+    run_launcher DISPLAY=:99
+    check "browser started" wait_for_file "$tools_log/xdg-open" 3
+    check "the URL is the sender's, not the text's" logged xdg-open "http://$server_address"
+    check "no warning box" not_run zenity
+    ;;
+burst-valid-first | burst-rejected-first)
+    # Sixty replies at once to the one request: oversized, empty and valid
+    # ones mixed; the first decides.
+    burst=()
+    for i in $(seq 20); do burst+=(--send-size 4000 --send-size 0 --send-size 64); done
+    if [ "$case_name" = burst-valid-first ]; then
+        start_responder --send-size 64 "${burst[@]}"
+    else
+        start_responder --send-size 1025 "${burst[@]}"
+    fi
+    run_launcher DISPLAY=:99
+    check "one request" test "$(requests)" = 1
+    check "decided on the first reply, without further waiting" test "$elapsed" -lt 1500
+    if [ "$case_name" = burst-valid-first ]; then
+        check "browser started" wait_for_file "$tools_log/xdg-open" 3
+        check "the URL is exactly http://$server_address" logged xdg-open "http://$server_address"
+        check "no warning box" not_run zenity
+    else
+        check "warning box" warned_in_box
+        check "no browser" not_run xdg-open
+    fi
     ;;
 unreachable)
     # Without a default route every send fails: no waits, no display, so the

@@ -1,0 +1,87 @@
+// libFuzzer target: an arbitrary datagram as the one reply discovery reads.
+// The first four bytes choose the sender's address, the rest is the payload;
+// the whole input also goes to the acceptance rule on its own.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "detect.h"
+#include "fake_platform.h"
+
+namespace {
+
+// Four decimal numbers 0 to 255 without leading zeros, separated by dots.
+bool is_dotted_decimal(const char* text) {
+    int numbers = 0;
+    const char* p = text;
+    for (;;) {
+        const char* start = p;
+        int value = 0;
+        while (*p >= '0' && *p <= '9' && p - start < 3) {
+            value = value * 10 + (*p++ - '0');
+        }
+        const long digits = p - start;
+        if (digits == 0 || value > 255 || (digits > 1 && *start == '0')) {
+            return false;
+        }
+        if (++numbers == 4) {
+            return *p == '\0';
+        }
+        if (*p++ != '.') {
+            return false;
+        }
+    }
+}
+
+void fail(const char* what) {
+    std::fprintf(stderr, "reply_fuzzer: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const char* bytes = reinterpret_cast<const char*>(data);
+    const std::string payload_view(bytes, size);
+    const std::string text_before_nul = payload_view.substr(0, payload_view.find('\0'));
+    const bool has_markers = text_before_nul.find("ANSWER") != std::string::npos &&
+                             text_before_nul.find("FindServer") != std::string::npos;
+    if (detect::is_discovery_reply(bytes, size) != has_markers) {
+        fail("acceptance rule disagrees with a plain search");
+    }
+
+    std::uint32_t sender = 0;
+    if (size >= 4) {
+        std::memcpy(&sender, data, 4);
+    }
+    const std::string payload = size >= 4 ? payload_view.substr(4) : payload_view;
+    const std::string payload_text = payload.substr(0, payload.find('\0'));
+    const bool acceptable = payload.size() <= detect::reply_buffer_size &&
+                            payload_text.find("ANSWER") != std::string::npos &&
+                            payload_text.find("FindServer") != std::string::npos;
+
+    reset_fake();
+    fake().wait_results = {1};
+    fake().reply = fake_reply{payload, sender};
+    const detect::server_address_text found = detect::find_korvelin_server();
+
+    if (fake().sockets_open != 0) {
+        fail("socket left open");
+    }
+    if ((found != nullptr) != acceptable) {
+        fail(found ? "accepted a reply it must reject" : "rejected an acceptable reply");
+    }
+    if (found != nullptr) {
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "%u.%u.%u.%u", sender >> 24, (sender >> 16) & 255,
+                      (sender >> 8) & 255, sender & 255);
+        const std::size_t length = std::strlen(found.get());
+        if (length < 7 || length > 15 || !is_dotted_decimal(found.get()) ||
+            std::strcmp(found.get(), expected) != 0) {
+            fail("result is not the sender's dotted-decimal address");
+        }
+    }
+    return 0;
+}
