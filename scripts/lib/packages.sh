@@ -5,6 +5,9 @@
 build_packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64)
 test_packages=(iproute2 util-linux wine64 xvfb xdotool imagemagick icoutils
                clang libclang-rt-14-dev)
+# CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
+# library dependencies; the other two check what comes out.
+package_packages=(dpkg-dev file desktop-file-utils lintian)
 
 ensure_packages() {
     local missing=() package

@@ -1,0 +1,67 @@
+# What the packages hold, and how CPack names and describes them: a ZIP for
+# Windows users, a .deb for Debian and its derivatives.
+set(KORVELIN_MAINTAINER "The korvelin-detect developers <maintainers@korvelin-detect.org>")
+
+set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The korvelin-detect developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find the korvelin server on the local network and open its web page")
+set(CPACK_PACKAGE_DIRECTORY "${CMAKE_SOURCE_DIR}/build/packages")
+set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
+# Both programs are linked stripped. Stripping them again would stamp the
+# exe with the time of packing and make the ZIP differ from build to build.
+set(CPACK_STRIP_FILES OFF)
+# Packages from the same commit match byte for byte.
+set(CPACK_THREADS 1)
+
+if(WIN32)
+  # Everything at the top of the archive: unpack, double-click.
+  install(TARGETS korvelin-detect RUNTIME DESTINATION .)
+  install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION . RENAME README.txt)
+  install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-windows")
+else()
+  include(GNUInstallDirs)
+  set(doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}")
+  install(TARGETS korvelin-detect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES packaging/korvelin-detect.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES src/windows/korvelin-detect.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES packaging/copyright DESTINATION ${doc_dir})
+
+  # Debian wants the manual page and the changelog compressed, without the
+  # gzip time stamp.
+  set(gzipped)
+  foreach(file korvelin-detect.1 changelog)
+    configure_file(packaging/${file} packaging/${file} @ONLY)
+    add_custom_command(OUTPUT packaging/${file}.gz
+                       COMMAND gzip -9nc ${file} > ${file}.gz
+                       DEPENDS "${CMAKE_BINARY_DIR}/packaging/${file}"
+                       WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/packaging")
+    list(APPEND gzipped "${CMAKE_BINARY_DIR}/packaging/${file}.gz")
+  endforeach()
+  add_custom_target(package_documents ALL DEPENDS ${gzipped})
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/korvelin-detect.1.gz"
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" DESTINATION ${doc_dir})
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KORVELIN_MAINTAINER}")
+  set(CPACK_DEBIAN_PACKAGE_SECTION net)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # CPack puts the summary above this as the synopsis line.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "A launcher for the application menu: it asks the local network where the
+korvelin server is, with a UDP broadcast, and opens the server's web page in
+the default browser. When no server answers, it says so in a warning box.")
+  # The libraries come from dpkg-shlibdeps; the desktop tools it starts are
+  # found on PATH at run time.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, zenity | kdialog | x11-utils")
+endif()
+
+include(CPack)
