@@ -44,10 +44,12 @@ private_net_up() {
     ip -n "$net_client" route add default dev kd-vc
 }
 
-# Ends whatever still runs on the two hosts (responders, lingering stand-ins).
+# Ends whatever still runs on the two hosts (responders, lingering
+# stand-ins), or on the ones named.
 private_net_stop() {
     local ns
-    for ns in "$net_client" "$net_server"; do
+    [ $# -gt 0 ] || set -- "$net_client" "$net_server"
+    for ns in "$@"; do
         ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null
     done
 }
