@@ -20,7 +20,7 @@ only_system_dlls() {
     done
 }
 resource() { wrestool -x --raw -t "$1" "$exe" 2>/dev/null | tr -d '\0'; }
-version=$(sed -n 's/^project(korvelin-detect VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+version=$(project_version "$source_dir")
 
 check "at most $max_size bytes" test "$size" -le "$max_size"
 check "imports only Windows system DLLs" only_system_dlls

@@ -7,7 +7,7 @@
 set -u
 source_dir=$(cd "$1" && pwd)
 . "$source_dir/tests/e2e/checks.sh"
-version=$(sed -n 's/^project(korvelin-detect VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+version=$(project_version "$source_dir")
 packages=$source_dir/build/packages
 deb=$packages/korvelin-detect_${version}_amd64.deb
 zip=$packages/korvelin-detect-$version-windows.zip

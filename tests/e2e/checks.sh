@@ -26,6 +26,11 @@ check() {  # check DESCRIPTION COMMAND...
     if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
+# The version the project declares, which every artifact must carry.
+project_version() {  # project_version SOURCE-DIR
+    sed -n 's/^project(korvelin-detect VERSION \([0-9.]*\).*/\1/p' "$1/CMakeLists.txt"
+}
+
 finish() {  # finish EXIT-STATUS: the verdict of the case
     check "exit status 0" test "$1" = 0
     [ "$failures" = 0 ]

@@ -28,14 +28,24 @@ run_launcher() {
 
 warned_in_box() { logged zenity $'--warning\n--no-markup\n--title=Sorry\n--text=Server wasn\'t found'; }
 
+# The two outcomes: the sender's page in the browser and no box, or the box
+# and no browser.
+check_opened_server_page() {  # [DESCRIPTION of the URL check]
+    check "browser started" wait_for_file "$tools_log/xdg-open" 3
+    check "${1:-the URL is exactly http://$server_address}" logged xdg-open "http://$server_address"
+    check "no warning box" not_run zenity
+}
+check_warned() {  # [DESCRIPTION of the box check]
+    check "${1:-warning box}" warned_in_box
+    check "no browser" not_run xdg-open
+}
+
 case $case_name in
 found)
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = http://192.168.9.9\n'
     run_launcher DISPLAY=:99
-    check "browser started" wait_for_file "$tools_log/xdg-open" 3
-    check "the URL is exactly http://$server_address" logged xdg-open "http://$server_address"
+    check_opened_server_page
     check "one request, byte for byte" test "$(requests)" = 1
-    check "no warning box" not_run zenity
     check "did not wait for the browser" test "$elapsed" -lt 3000
     ;;
 no-server)
@@ -45,24 +55,20 @@ no-server)
     check "nothing but requests arrived" test "$(other_datagrams)" = 0
     check "requests about 500 ms apart" requests_paced
     check "the full 2.5 s of waiting" test "$elapsed" -ge 2400
-    check "warning box with caption and text" warned_in_box
-    check "no browser" not_run xdg-open
+    check_warned "warning box with caption and text"
     ;;
 oversized)
     start_responder --send-size 1025
     run_launcher DISPLAY=:99
     check "one request" test "$(requests)" = 1
-    check "warning box" warned_in_box
-    check "no browser" not_run xdg-open
+    check_warned
     ;;
 hostile-text)
     # The reply names other places to go; only its sender counts.
     start_responder --send $'ANSWER = FindServer\nURL = file:///etc/passwd\nADDRESS = 10.200.0.99\n'\
 $'javascript:alert(1)\nhttp://10.200.0.99/\n'
     run_launcher DISPLAY=:99
-    check "browser started" wait_for_file "$tools_log/xdg-open" 3
-    check "the URL is the sender's, not the text's" logged xdg-open "http://$server_address"
-    check "no warning box" not_run zenity
+    check_opened_server_page "the URL is the sender's, not the text's"
     ;;
 burst-valid-first | burst-rejected-first)
     # Sixty replies at once to the one request: oversized, empty and valid
@@ -77,14 +83,7 @@ burst-valid-first | burst-rejected-first)
     run_launcher DISPLAY=:99
     check "one request" test "$(requests)" = 1
     check "decided on the first reply, without further waiting" test "$elapsed" -lt 1500
-    if [ "$case_name" = burst-valid-first ]; then
-        check "browser started" wait_for_file "$tools_log/xdg-open" 3
-        check "the URL is exactly http://$server_address" logged xdg-open "http://$server_address"
-        check "no warning box" not_run zenity
-    else
-        check "warning box" warned_in_box
-        check "no browser" not_run xdg-open
-    fi
+    if [ "$case_name" = burst-valid-first ]; then check_opened_server_page; else check_warned; fi
     ;;
 unreachable)
     # Without a default route every send fails: no waits, no display, so the

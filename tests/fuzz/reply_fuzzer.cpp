@@ -35,6 +35,12 @@ bool is_dotted_decimal(const char* text) {
     }
 }
 
+// The rule spelt out plainly: both markers in the text before its first NUL.
+bool holds_both_markers(const std::string& bytes) {
+    const std::string text = bytes.substr(0, bytes.find('\0'));
+    return text.find("ANSWER") != std::string::npos && text.find("FindServer") != std::string::npos;
+}
+
 void fail(const char* what) {
     std::fprintf(stderr, "reply_fuzzer: %s\n", what);
     std::abort();
@@ -44,11 +50,8 @@ void fail(const char* what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
-    const std::string payload_view(bytes, size);
-    const std::string text_before_nul = payload_view.substr(0, payload_view.find('\0'));
-    const bool has_markers = text_before_nul.find("ANSWER") != std::string::npos &&
-                             text_before_nul.find("FindServer") != std::string::npos;
-    if (detect::is_discovery_reply(bytes, size) != has_markers) {
+    const std::string input(bytes, size);
+    if (detect::is_discovery_reply(bytes, size) != holds_both_markers(input)) {
         fail("acceptance rule disagrees with a plain search");
     }
 
@@ -56,11 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size >= 4) {
         std::memcpy(&sender, data, 4);
     }
-    const std::string payload = size >= 4 ? payload_view.substr(4) : payload_view;
-    const std::string payload_text = payload.substr(0, payload.find('\0'));
-    const bool acceptable = payload.size() <= detect::reply_buffer_size &&
-                            payload_text.find("ANSWER") != std::string::npos &&
-                            payload_text.find("FindServer") != std::string::npos;
+    const std::string payload = size >= 4 ? input.substr(4) : input;
+    const bool acceptable = payload.size() <= detect::reply_buffer_size && holds_both_markers(payload);
 
     reset_fake();
     fake().wait_results = {1};
