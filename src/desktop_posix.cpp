@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -5,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "desktop.h"
 
@@ -14,26 +14,46 @@ extern char** environ;
 namespace desktop {
 namespace {
 
-// Starts argv[0] from PATH; returns its pid, or -1 when it could not start.
+// Starts argv[0] from PATH with its standard streams on /dev/null: what the
+// tool, or a browser behind it, prints must not land on the user's terminal
+// after we are gone. Returns its pid, or -1 when it could not start.
 pid_t spawn_from_path(const char* const* argv, bool own_session) {
-    posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_t quiet;
+    if (posix_spawn_file_actions_init(&quiet) != 0) {
         return -1;
     }
-    if (own_session) {
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-    }
+    posix_spawnattr_t attributes;
     pid_t child = -1;
-    // posix_spawnp's argv is not const for historical reasons only.
-    const int failed = posix_spawnp(&child, argv[0], nullptr, &attributes,
-                                    const_cast<char* const*>(argv), environ);
-    posix_spawnattr_destroy(&attributes);
-    return failed != 0 ? -1 : child;
+    if (posix_spawnattr_init(&attributes) == 0) {
+        bool ready = true;
+        for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+            ready = ready &&
+                    posix_spawn_file_actions_addopen(&quiet, stream, "/dev/null", O_RDWR, 0) == 0;
+        }
+        if (own_session) {
+            ready = ready && posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+        }
+        // posix_spawnp's argv is not const for historical reasons only.
+        if (ready && posix_spawnp(&child, argv[0], &quiet, &attributes,
+                                  const_cast<char* const*>(argv), environ) != 0) {
+            child = -1;
+        }
+        posix_spawnattr_destroy(&attributes);
+    }
+    posix_spawn_file_actions_destroy(&quiet);
+    return child;
 }
 
-void wait_for(pid_t child) {
-    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+// True when the child was killed by a signal. A status that cannot be had
+// (SIGCHLD ignored by whoever started us) counts as a normal exit.
+bool ended_by_signal(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
     }
+    return WIFSIGNALED(status);
 }
 
 bool has_display() {
@@ -42,20 +62,20 @@ bool has_display() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-// The first desktop dialog tool that starts shows the box. The tools'
-// exit codes do not tell a dismissed box from a failed one, so none is read.
+// The first desktop dialog tool that starts and is not killed shows the
+// box. Their exit codes do not tell a dismissed box from a failed one, so
+// none is read; a tool killed by a signal (kdialog aborts when it cannot
+// reach the display) has shown nothing, and the next one gets its turn.
 bool show_with_dialog_tool(const char* caption, const char* text) {
-    const std::string zenity_title = std::string("--title=") + caption;
-    const std::string zenity_text = std::string("--text=") + text;
-    const char* const zenity[] = {"zenity", "--warning", "--no-markup", zenity_title.c_str(),
-                                  zenity_text.c_str(), nullptr};
+    const char* const zenity[] = {"zenity", "--warning", "--no-markup", "--title", caption,
+                                  "--text", text, nullptr};
     const char* const kdialog[] = {"kdialog", "--title", caption, "--sorry", text, nullptr};
     const char* const xmessage[] = {"xmessage", "-center", "-title", caption, text, nullptr};
 
-    for (const char* const* argv : {zenity, kdialog, xmessage}) {
+    const char* const* const tools[] = {zenity, kdialog, xmessage};
+    for (const char* const* argv : tools) {
         const pid_t child = spawn_from_path(argv, false);
-        if (child > 0) {
-            wait_for(child);
+        if (child > 0 && !ended_by_signal(child)) {
             return true;
         }
     }

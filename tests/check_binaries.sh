@@ -16,7 +16,7 @@ echo "exe: $size bytes, imports: $imports"
 only_system_dlls() {
     local dll
     for dll in $imports; do
-        case $dll in KERNEL32.DLL|USER32.DLL|SHELL32.DLL|WS2_32.DLL|MSVCRT.DLL) ;; *) return 1 ;; esac
+        case $dll in KERNEL32.DLL|USER32.DLL|SHELL32.DLL|WS2_32.DLL|MSVCRT.DLL|OLE32.DLL) ;; *) return 1 ;; esac
     done
 }
 resource() { wrestool -x --raw -t "$1" "$exe" 2>/dev/null | tr -d '\0'; }

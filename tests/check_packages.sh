@@ -24,7 +24,8 @@ field() { dpkg-deb --field "$deb" "$1"; }
 check "package name and version" test "$(field Package) $(field Version)" = "korvelin-detect $version"
 check "depends on xdg-utils" grep -qE '(^|, )xdg-utils(,|$)' <<< "$(field Depends)"
 check "depends on a dialog tool" grep -qE '(^|, )zenity \| kdialog \| x11-utils(,|$)' <<< "$(field Depends)"
-check "depends on the C library" grep -qE '(^|, )libc6( |,|$)' <<< "$(field Depends)"
+check "of the libraries, depends on the C library alone" \
+    test "$(field Depends | tr ',' '\n' | sed -n 's/^ *\(lib[^ ]*\).*/\1/p')" = libc6
 
 contents=$(dpkg-deb --contents "$deb")
 has() {  # has MODE PATH: the package installs PATH, owned by root, with MODE
@@ -55,5 +56,7 @@ mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$zip")
 check "zipped exe is the one built" cmp "$scratch/zip/korvelin-detect.exe" "$source_dir/build/windows/korvelin-detect.exe"
 check "licence in the ZIP" cmp "$scratch/zip/LICENSE.txt" "$source_dir/LICENSE"
+check "the user's README in the ZIP, with Windows line ends" \
+    cmp "$scratch/zip/README.txt" <(sed "s/@PROJECT_VERSION@/$version/; s/\$/\r/" "$source_dir/packaging/README-windows.txt")
 
 [ "$failures" = 0 ]

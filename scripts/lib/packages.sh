@@ -6,7 +6,10 @@ build_packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64)
 # The exe under Wine on a display of its own; Wine's fonts draw the box as
 # Windows would (its title bar buttons need Marlett).
 wine_packages=(wine64 fonts-wine xvfb xdotool imagemagick)
-test_packages=(iproute2 util-linux "${wine_packages[@]}" icoutils
+# The real tools of the end-to-end cases: xdg-open with a browser behind
+# it, a dialog tool, and the web page the server host serves.
+desktop_packages=(xdg-utils chromium zenity python3)
+test_packages=(iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
                clang libclang-rt-14-dev)
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; the other two check what comes out.

@@ -1,47 +1,67 @@
 #!/usr/bin/env bash
 # The Linux launcher end to end on a private two-host network.
-#   linux_launcher.sh CASE LAUNCHER RESPONDER
-# CASE: found | no-server | oversized | unreachable | hostile-text |
-#       burst-valid-first | burst-rejected-first
+#   linux_launcher.sh CASE LAUNCHER RESPONDER ARTIFACT-DIR
+# CASE: found | no-server | oversized | no-gateway | unreachable |
+#       hostile-text | burst-valid-first | burst-rejected-first |
+#       dialog-choice | real-browser | real-dialog
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private_net.sh"
 . "$here/checks.sh"
+. "$here/desktop.sh"
 private_net_enter "$@"
 
-case_name=$1 launcher=$2 responder=$3
+case_name=$1 launcher=$2 responder=$3 artifacts=$4
 work=$(mktemp -d)
 trap 'private_net_stop; rm -rf "$work"' EXIT
 private_net_up
 make_desktop_stand_ins "$work"
 
-# Runs the launcher on the client host as a desktop session would start it.
+# Runs the launcher on the client host as a desktop session would start it,
+# finding nothing but the stand-ins unless the case gives it another PATH.
+# Everything it prints itself goes to $work/output.
 run_launcher() {
     local started
     started=$(now_ms)
-    on_client env "$@" PATH="$tools_bin:$PATH" "$launcher" --any arguments 2> "$work/stderr"
+    # The second env applies the case's settings, PATH among them, over that.
+    on_client env PATH="$tools_bin" /usr/bin/env "$@" "$launcher" --any arguments > "$work/output" 2>&1
     status=$?
     elapsed=$(( $(now_ms) - started ))
     echo "launcher exited $status after $elapsed ms"
-    sed 's/^/launcher stderr: /' "$work/stderr"
+    sed 's/^/launcher output: /' "$work/output"
 }
 
-warned_in_box() { logged zenity $'--warning\n--no-markup\n--title=Sorry\n--text=Server wasn\'t found'; }
+warned_in_box() { logged zenity $'--warning\n--no-markup\n--title\nSorry\n--text\nServer wasn\'t found'; }
+silent() { [ ! -s "$work/output" ]; }
+the_line="Sorry: Server wasn't found"
 
 # The two outcomes: the sender's page in the browser and no box, or the box
-# and no browser.
+# and no browser; either way the tools' own chatter stays off the terminal.
 check_opened_server_page() {  # [DESCRIPTION of the URL check]
     check "browser started" wait_for_file "$tools_log/xdg-open" 3
     check "${1:-the URL is exactly http://$server_address}" logged xdg-open "http://$server_address"
     check "no warning box" not_run zenity
+    check "nothing on the launcher's terminal" silent
 }
 check_warned() {  # [DESCRIPTION of the box check]
     check "${1:-warning box}" warned_in_box
     check "no browser" not_run xdg-open
+    check "nothing on the launcher's terminal" silent
+}
+
+# The tools that ran, in the order tried, then what the launcher printed.
+dialog_outcome() {
+    local tool ran=()
+    for tool in zenity kdialog xmessage xdg-open; do [ -e "$tools_log/$tool" ] && ran+=("$tool"); done
+    [ -s "$work/output" ] && ran+=("$(cat "$work/output")")
+    echo "${ran[*]}"
 }
 
 case $case_name in
-found)
+found | no-gateway)
+    # Without a default route Linux refuses the broadcast; the launcher then
+    # sends it through the link, as Windows would.
+    [ "$case_name" = no-gateway ] && ip -n "$net_client" route del default
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = http://192.168.9.9\n'
     run_launcher DISPLAY=:99
     check_opened_server_page
@@ -86,16 +106,59 @@ burst-valid-first | burst-rejected-first)
     if [ "$case_name" = burst-valid-first ]; then check_opened_server_page; else check_warned; fi
     ;;
 unreachable)
-    # Without a default route every send fails: no waits, no display, so the
-    # warning goes to standard error.
-    ip -n "$net_client" route del default
+    # With the client's link down every send fails: no waits, no display, so
+    # the warning goes to standard error.
+    ip -n "$net_client" link set kd-vc down
     start_responder
     run_launcher -u DISPLAY -u WAYLAND_DISPLAY
     check "no request arrived" test "$(requests)" = 0
     check "gave up without the 2.5 s of waiting" test "$elapsed" -lt 1500
-    check "warning on standard error" test "$(cat "$work/stderr")" = "Sorry: Server wasn't found"
+    check "the warning alone on the terminal" test "$(cat "$work/output")" = "$the_line"
     check "no dialog tool without a display" not_run zenity
     check "no browser" not_run xdg-open
+    ;;
+dialog-choice)
+    # Which tool shows the box, given the display variables, the tools
+    # missing from PATH and the ones killed by a signal: the tools that ran,
+    # then what the launcher printed. The link is down: each run ends at once.
+    ip -n "$net_client" link set kd-vc down
+    while IFS='|' read -r display missing crashing expected; do
+        make_desktop_stand_ins "$work"
+        for tool in $missing; do rm "$tools_bin/$tool"; done
+        run_launcher $display STAND_INS_CRASH="$crashing"
+        check "$display; missing: ${missing:-none}; killed: ${crashing:-none}" \
+            test "$(dialog_outcome)" = "$expected"
+    done <<TABLE
+-u WAYLAND_DISPLAY DISPLAY=:99|||zenity
+-u WAYLAND_DISPLAY DISPLAY=:99|zenity||kdialog
+-u WAYLAND_DISPLAY DISPLAY=:99||zenity|zenity kdialog
+-u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog xmessage|kdialog xmessage $the_line
+-u WAYLAND_DISPLAY DISPLAY=:99|zenity kdialog xmessage||$the_line
+-u DISPLAY -u WAYLAND_DISPLAY|||$the_line
+DISPLAY= WAYLAND_DISPLAY=|||$the_line
+-u DISPLAY WAYLAND_DISPLAY=wayland-0|||zenity
+TABLE
+    ;;
+real-browser)
+    # The real xdg-open hands the URL to a real browser, which loads the
+    # server's page after the launcher has gone.
+    needs chromium xdg-open python3 convert
+    real_browser_up "$artifacts/server-page.png"
+    start_responder --send 'ANSWER FindServer'
+    run_launcher PATH="$tools_bin:$PATH" DISPLAY=:99
+    check "exited at once, without waiting for the browser" test "$elapsed" -lt 1000
+    check "the browser shows the server's page" page_shown "$artifacts/server-page.png"
+    ;;
+real-dialog)
+    # The real zenity on a display of the client's own.
+    needs zenity Xvfb xdotool import
+    rm "$tools_bin/zenity"
+    display_up || exit 1
+    start_responder
+    box_shown_and_dismissed "$artifacts/warning-box.png" & dismissing=$!
+    run_launcher PATH="$tools_bin:$PATH" DISPLAY="$DISPLAY" NO_AT_BRIDGE=1
+    check "zenity's box titled Sorry shown, dismissed with Return" wait "$dismissing"
+    check "nothing on the launcher's terminal" silent
     ;;
 *)
     echo "unknown case $case_name" >&2; exit 2 ;;

@@ -57,18 +57,23 @@ private_net_stop() {
 on_client() { ip netns exec "$net_client" "$@"; }
 on_server() { ip netns exec "$net_server" "$@"; }
 
-# Stand-ins for the desktop's tools, first on PATH: each writes its
-# arguments, one per line, to $tools_log/NAME and exits 0 at once
-# (xdg-open then lingers, as the real one may while the browser runs).
+# Stand-ins for the desktop's tools, first on PATH: each prints a line on
+# both of its streams, writes its arguments, one per line, to
+# $tools_log/NAME and exits 0 at once (xdg-open then lingers, as the real
+# one may while the browser runs), or is killed when STAND_INS_CRASH names
+# it. They find their own commands without the caller's PATH.
 make_desktop_stand_ins() {
     tools_bin=$1/bin tools_log=$1/log
+    rm -rf "$tools_bin" "$tools_log"
     mkdir -p "$tools_bin" "$tools_log"
     local tool
     for tool in xdg-open zenity kdialog xmessage; do
         cat > "$tools_bin/$tool" <<STUB
 #!/bin/sh
-echo \$\$ > "$tools_log/$tool.pid"
+PATH=/usr/bin:/bin
+echo "$tool: chatter"; echo "$tool: complaints" >&2
 printf '%s\n' "\$@" > "$tools_log/$tool.tmp" && mv "$tools_log/$tool.tmp" "$tools_log/$tool"
+case " \${STAND_INS_CRASH:-} " in *" $tool "*) kill -KILL \$\$ ;; esac
 [ "$tool" = xdg-open ] && exec sleep 10 </dev/null >/dev/null 2>&1
 exit 0
 STUB

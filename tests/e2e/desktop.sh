@@ -1,0 +1,73 @@
+# Sourced after private_net.sh, inside the private namespace, once
+# private_net_up and make_desktop_stand_ins have run: the real desktop
+# tools on the client host. Expects $work.
+#   needs COMMAND...              skip the case unless these are installed
+#   display_up                    an Xvfb display of the client's own, in $DISPLAY
+#   box_shown_and_dismissed SHOT  find the "Sorry" box, photograph it, press Return
+#   real_browser_up SHOT          the real xdg-open and a headless chromium that
+#                                 photographs what it loads; a page on the server
+#   page_shown SHOT               that photograph shows the server's page
+
+needs() {  # needs COMMAND...: the case is skipped (77) when one is missing
+    local tool
+    for tool; do command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed"; exit 77; }; done
+}
+
+display_up() {
+    # Display numbers are shared through /tmp across namespaces: let Xvfb pick a free one.
+    on_client Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
+    wait_for_file "$work/display" 5 nonempty || { echo "Xvfb did not start"; return 1; }
+    export DISPLAY=:$(cat "$work/display")
+}
+
+sorry_window() { on_client xdotool search --onlyvisible --name '^Sorry$' 2>/dev/null | head -n 1; }
+
+# A toolkit maps the window before it paints it and may ignore keys until
+# then: wait for a picture that is not all black before pressing Return.
+# GTK drops keys sent to a window directly: focus it and type for real.
+box_shown_and_dismissed() {
+    local tries=100 window="" shot=$1
+    while [ -z "$window" ] && [ $tries -gt 0 ]; do
+        sleep 0.2; tries=$((tries - 1)); window=$(sorry_window)
+    done
+    [ -n "$window" ] || return 1
+    mkdir -p "$(dirname "$shot")"
+    for tries in $(seq 40); do
+        on_client import -window root "$shot"
+        convert "$shot" -format '%[fx:mean]' info: | awk '{ exit !($1 > 0) }' && break
+        sleep 0.25
+    done
+    for tries in $(seq 20); do
+        on_client xdotool windowfocus "$window" key Return 2>/dev/null
+        sleep 0.5
+        [ -z "$(sorry_window)" ] && return 0
+    done
+    return 1
+}
+
+page_colour=12ab34 page_pixel='srgb(18,171,52)'
+
+real_browser_up() {
+    rm -f "$tools_bin/xdg-open" "$1"
+    mkdir -p "$work/site" "$work/home" "$work/chromium.d" "$(dirname "$1")"
+    echo "<!doctype html><title>korvelin</title><body style=\"background:#$page_colour\">" > "$work/site/index.html"
+    on_server python3 -u -m http.server 80 --bind "$server_address" --directory "$work/site" > "$work/http.log" 2>&1 &
+    # Debian's chromium wrapper sources every file of /etc/chromium.d: in this
+    # run's own mount namespace, one more gives it the test's flags and home.
+    cp -a /etc/chromium.d/. "$work/chromium.d/"
+    cat > "$work/chromium.d/zz-korvelin-test" <<FLAGS
+export HOME=$work/home
+CHROMIUM_FLAGS="\$CHROMIUM_FLAGS --headless=new --no-sandbox --disable-gpu --user-data-dir=$work/home/profile --window-size=800,500 --screenshot=$1"
+FLAGS
+    mount --bind "$work/chromium.d" /etc/chromium.d
+    local tries=50
+    until grep -q '^Serving HTTP' "$work/http.log" || [ $((tries--)) = 0 ]; do sleep 0.1; done
+}
+
+page_shown() {
+    local tries=200
+    until [ "$(convert "$1" -format '%[pixel:p{400,250}]' info: 2>/dev/null)" = "$page_pixel" ]; do
+        [ $((tries--)) = 0 ] && return 1
+        sleep 0.1
+    done
+}
