@@ -17,7 +17,10 @@ set(CPACK_THREADS 1)
 if(WIN32)
   # Everything at the top of the archive: unpack, double-click.
   install(TARGETS korvelin-detect RUNTIME DESTINATION .)
-  install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION . RENAME README.txt)
+  # The README for whoever downloads the ZIP, with the line ends Notepad
+  # of every Windows version shows.
+  configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES "${CMAKE_BINARY_DIR}/README.txt" DESTINATION .)
   install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
