@@ -114,12 +114,16 @@ int wait_until_readable(socket_handle socket, long timeout_microseconds) {
 long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
                       ipv4_endpoint& sender) {
     sockaddr_in from{};
-    socklen_t from_length = sizeof from;
-    // POSIX truncates an oversized datagram silently; MSG_TRUNC makes Linux
-    // return its real length so it fails here as it does under Winsock.
-    const ssize_t received = recvfrom(socket, buffer, capacity, MSG_TRUNC,
-                                      reinterpret_cast<sockaddr*>(&from), &from_length);
-    if (received < 0 || static_cast<std::size_t>(received) > capacity) {
+    iovec into{buffer, capacity};
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &into;
+    message.msg_iovlen = 1;
+    // POSIX truncates an oversized datagram silently and says so only in
+    // msg_flags; it fails here, as it does under Winsock.
+    const ssize_t received = recvmsg(socket, &message, 0);
+    if (received < 0 || (message.msg_flags & MSG_TRUNC) != 0) {
         return -1;
     }
     sender.address = ntohl(from.sin_addr.s_addr);
