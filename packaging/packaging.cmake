@@ -6,13 +6,11 @@ set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The korvelin-detect developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find the korvelin server on the local network and open its web page")
-set(CPACK_PACKAGE_DIRECTORY "${CMAKE_SOURCE_DIR}/build/packages")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
-# Both programs are linked stripped. Stripping them again would stamp the
-# exe with the time of packing and make the ZIP differ from build to build.
-set(CPACK_STRIP_FILES OFF)
 # Packages from the same commit match byte for byte.
 set(CPACK_THREADS 1)
+set(CPACK_KORVELIN_SOURCE_DIR "${CMAKE_SOURCE_DIR}")
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_SOURCE_DIR}/packaging/source_date.cmake")
 
 if(WIN32)
   # Everything at the top of the archive: unpack, double-click.
@@ -22,6 +20,9 @@ if(WIN32)
   configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES "${CMAKE_BINARY_DIR}/README.txt" DESTINATION .)
   install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" DESTINATION . RENAME LICENSE.txt)
+  # The exe is linked stripped (the windows preset): strip would stamp it
+  # with the time of packing.
+  set(CPACK_STRIP_FILES OFF)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-windows")
@@ -51,6 +52,7 @@ else()
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" DESTINATION ${doc_dir})
 
+  set(CPACK_STRIP_FILES ON)
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -2,7 +2,9 @@
 # Checks the two packages as a user installs them: the .deb puts the
 # program, its menu entry, icon and documents where Debian expects them and
 # pulls in the desktop tools the program starts; the ZIP holds the exe that
-# was built, with the README and the licence, and nothing else.
+# was built, with the README and the licence, and nothing else. Then packs
+# two clean copies of the tree, at different paths and times, without the
+# tests: programs and packages must come out byte-identical.
 #   check_packages.sh SOURCE-DIR
 set -u
 source_dir=$(cd "$1" && pwd)
@@ -41,7 +43,8 @@ check "no test program" test -z "$(grep -E 'responder|_test|fuzz|gtest|gmock' <<
 dpkg-deb --extract "$deb" "$scratch/deb"
 check "menu entry starts the installed program" \
     test -x "$scratch/deb/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop_entry")"
-check "packaged program is the one built" cmp "$scratch/deb/usr/bin/korvelin-detect" "$source_dir/build/linux/korvelin-detect"
+strip -o "$scratch/stripped" "$source_dir/build/linux/korvelin-detect"
+check "packaged program is the one built, stripped" cmp "$scratch/deb/usr/bin/korvelin-detect" "$scratch/stripped"
 check "manual page reads" test -n "$(zcat "$scratch/deb/usr/share/man/man1/korvelin-detect.1.gz" | grep "$version")"
 if command -v lintian > /dev/null; then
     check "lintian finds no error or warning" lintian --fail-on error,warning "$deb"
@@ -58,5 +61,22 @@ check "zipped exe is the one built" cmp "$scratch/zip/korvelin-detect.exe" "$sou
 check "licence in the ZIP" cmp "$scratch/zip/LICENSE.txt" "$source_dir/LICENSE"
 check "the user's README in the ZIP, with Windows line ends" \
     cmp "$scratch/zip/README.txt" <(sed "s/@PROJECT_VERSION@/$version/; s/\$/\r/" "$source_dir/packaging/README-windows.txt")
+
+pack_copy() {  # pack_copy DIR: builds both programs in a copy of the tree at DIR and packs them
+    mkdir -p "$1"
+    (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
+        xargs -0 cp --parents -t "$1") && cp -a "$source_dir/.git" "$1/" || return 1
+    for preset in linux windows; do
+        cmake -S "$1" --preset "$preset" -DBUILD_TESTING=OFF > /dev/null &&
+            cmake --build "$1/build/$preset" -j "$(nproc)" > /dev/null &&
+            (cd "$1/build/$preset" && cpack > /dev/null 2>&1) || return 1
+    done
+}
+check "clean copy packed without the tests" pack_copy "$scratch/one"
+check "second copy packed elsewhere, later" pack_copy "$scratch/second/copy"
+for file in windows/korvelin-detect.exe linux/korvelin-detect \
+            "linux/${deb##*/}" "windows/${zip##*/}"; do
+    check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
+done
 
 [ "$failures" = 0 ]

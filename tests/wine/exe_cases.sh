@@ -11,7 +11,7 @@ private_net_enter "$@"
 
 case_name=$1 exe=$2 responder=$3 artifacts=$4
 [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
-[ -x "$responder" ] || { echo "SKIP: no native responder at $responder (build the linux preset)"; exit 77; }
+[ -x "$responder" ] || { echo "SKIP: no native responder (configure with -DKORVELIN_RESPONDER=PATH)"; exit 77; }
 . "$here/wine_env.sh"
 . "$here/exe_desktop.sh"
 needs Xvfb xdotool import
