@@ -52,11 +52,6 @@ server_address_text copy_address_text(std::uint32_t address) {
     return server_address_text{copy};
 }
 
-bool is_dotted_ipv4_shape(std::string_view text) {
-    return text.size() >= 7 && text.size() <= 15 &&
-           text.find_first_not_of("0123456789.") == std::string_view::npos;
-}
-
 }  // namespace
 
 bool is_discovery_reply(const char* data, std::size_t size) {
@@ -88,7 +83,7 @@ server_address_text find_korvelin_server() {
 bool build_server_url(const char* address, char (&url)[url_buffer_size]) {
     url[0] = '\0';
     const std::string_view text{address};
-    if (!is_dotted_ipv4_shape(text) || url_prefix.size() + text.size() >= url_buffer_size) {
+    if (url_prefix.size() + text.size() >= url_buffer_size) {
         return false;
     }
     std::memcpy(url, url_prefix.data(), url_prefix.size());

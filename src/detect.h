@@ -46,12 +46,11 @@ using server_address_text = std::unique_ptr<char, free_deleter>;
 server_address_text find_korvelin_server();
 
 // Writes "http://" followed by address into url, NUL-terminated. False,
-// leaving url empty, when address is not a dotted-decimal IPv4 address or
-// the URL would not fit.
+// leaving url empty, when the URL would not fit.
 bool build_server_url(const char* address, char (&url)[url_buffer_size]);
 
 // Opens http://ADDRESS in the user's default browser without waiting for
-// it. Does nothing for an address that build_server_url refuses.
+// it. Does nothing for an address too long to fit.
 void open_in_default_browser(const char* address);
 
 // Shows a standalone warning box and returns once the user dismissed it.

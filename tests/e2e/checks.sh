@@ -3,9 +3,9 @@
 # Expects $work (a scratch directory) and $responder.
 
 start_responder() {  # start_responder [--send TEXT | --send-size N]...
-    touch "$work/requests"
     on_server "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
-    sleep 0.3
+    # It creates its log once it is bound: from then on nothing sent is lost.
+    wait_for_file "$work/requests" 10 || { echo "the responder did not start:"; cat "$work/responder.out"; }
 }
 
 requests() { grep -c ' 55 request$' "$work/requests"; }

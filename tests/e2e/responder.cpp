@@ -1,6 +1,7 @@
 // A stand-in korvelin server for the end-to-end tests. Listens on UDP 5501
 // and, for every datagram, appends "MILLISECONDS SIZE request|other" to the
-// log file, then answers the sender with each --send reply in order.
+// log file, then answers the sender with each --send reply in order. The
+// log file appears once the port is bound: callers wait for it.
 //
 //   responder LOG [--send TEXT | --send-size N]...
 //

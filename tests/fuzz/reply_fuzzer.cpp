@@ -12,29 +12,6 @@
 
 namespace {
 
-// Four decimal numbers 0 to 255 without leading zeros, separated by dots.
-bool is_dotted_decimal(const char* text) {
-    int numbers = 0;
-    const char* p = text;
-    for (;;) {
-        const char* start = p;
-        int value = 0;
-        while (*p >= '0' && *p <= '9' && p - start < 3) {
-            value = value * 10 + (*p++ - '0');
-        }
-        const long digits = p - start;
-        if (digits == 0 || value > 255 || (digits > 1 && *start == '0')) {
-            return false;
-        }
-        if (++numbers == 4) {
-            return *p == '\0';
-        }
-        if (*p++ != '.') {
-            return false;
-        }
-    }
-}
-
 // The rule spelt out plainly: both markers in the text before its first NUL.
 bool holds_both_markers(const std::string& bytes) {
     const std::string text = bytes.substr(0, bytes.find('\0'));
@@ -77,9 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         char expected[16];
         std::snprintf(expected, sizeof expected, "%u.%u.%u.%u", sender >> 24, (sender >> 16) & 255,
                       (sender >> 8) & 255, sender & 255);
-        const std::size_t length = std::strlen(found.get());
-        if (length < 7 || length > 15 || !is_dotted_decimal(found.get()) ||
-            std::strcmp(found.get(), expected) != 0) {
+        if (std::strcmp(found.get(), expected) != 0) {
             fail("result is not the sender's dotted-decimal address");
         }
     }
