@@ -24,6 +24,7 @@ sockaddr_in to_sockaddr(ipv4_endpoint endpoint) {
     return address;
 }
 
+#ifdef IP_PKTINFO  // Linux and macOS; elsewhere there is no fallback
 bool can_carry_broadcast(const ifaddrs& link) {
     return link.ifa_addr != nullptr && link.ifa_addr->sa_family == AF_INET &&
            (link.ifa_flags & IFF_UP) != 0 && (link.ifa_flags & IFF_BROADCAST) != 0 &&
@@ -79,6 +80,11 @@ bool send_on_each_broadcast_link(socket_handle socket, const void* data, std::si
     freeifaddrs(links);
     return sent;
 }
+#else
+bool send_on_each_broadcast_link(socket_handle, const void*, std::size_t, sockaddr_in) {
+    return false;
+}
+#endif
 
 }  // namespace
 
