@@ -1,9 +1,11 @@
-# Sourced by the end-to-end cases after private_net.sh: the responder on the
-# server host, what it saw, and the checks on what the launcher did.
-# Expects $work (a scratch directory) and $responder.
+# Sourced by the end-to-end cases, the demo and the bench after
+# private_net.sh: the responder on the server host, what it saw, and the
+# checks on what the launcher did. Expects $work (a scratch directory) and
+# $responder.
 
 start_responder() {  # start_responder [--send TEXT | --send-size N]...
-    on_server "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
+    # Started without a shell in between, which would report its end as "Terminated".
+    ip netns exec "$net_server" "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
     # It creates its log once it is bound: from then on nothing sent is lost.
     wait_for_file "$work/requests" 10 || { echo "the responder did not start:"; cat "$work/responder.out"; }
 }
