@@ -4,6 +4,7 @@
 
 #include "desktop.h"
 #include "net.h"
+#include "segments.h"
 
 namespace detect {
 namespace {
@@ -23,13 +24,35 @@ net::socket_handle open_socket_with_one_retry() {
     return socket != net::invalid_socket ? socket : net::open_udp_socket();
 }
 
-// Sends the request until a send succeeds and the socket turns readable
-// within the wait that follows it; true when a datagram is waiting.
-bool broadcast_until_readable(net::socket_handle socket) {
-    const net::ipv4_endpoint destination{limited_broadcast, discovery_port};
+// The segments beyond the platform's own broadcast, taken once for the
+// whole discovery.
+copy_segments other_segments(net::socket_handle socket) {
+    std::array<net::interface_address, net::max_interface_addresses> rows;
+    const std::size_t count = net::list_interface_addresses(socket, rows);
+    return choose_copy_segments({rows.data(), count},
+                                net::limited_broadcast_source(socket, discovery_port),
+                                net::copy_reaches);
+}
+
+// One attempt's sends: the limited broadcast, then a copy to each other
+// segment. True when at least one went out; one refusing (a Hyper-V
+// adapter may) neither stops the others nor fails the attempt.
+bool send_request(net::socket_handle socket, const copy_segments& copies) {
+    bool sent = net::send_datagram(socket, discovery_request.data(), discovery_request.size(),
+                                   {limited_broadcast, discovery_port});
+    for (const net::interface_address& segment : copies.list()) {
+        sent = net::send_to_segment(socket, discovery_request.data(), discovery_request.size(),
+                                    discovery_port, segment) ||
+               sent;
+    }
+    return sent;
+}
+
+// Sends the request until an attempt sends something and the socket turns
+// readable within the wait that follows it; true when a datagram is waiting.
+bool broadcast_until_readable(net::socket_handle socket, const copy_segments& copies) {
     for (int attempts_left = discovery_attempts; attempts_left > 0; --attempts_left) {
-        if (!net::send_datagram(socket, discovery_request.data(), discovery_request.size(),
-                                destination)) {
+        if (!send_request(socket, copies)) {
             continue;
         }
         if (net::wait_until_readable(socket, reply_wait_microseconds) > 0) {
@@ -65,7 +88,7 @@ server_address_text find_korvelin_server() {
         return nullptr;
     }
     net::allow_broadcast(socket.get());
-    if (!broadcast_until_readable(socket.get())) {
+    if (!broadcast_until_readable(socket.get(), other_segments(socket.get()))) {
         return nullptr;
     }
 

@@ -39,8 +39,9 @@ struct free_deleter {
 // by its owner; empty when no server was found.
 using server_address_text = std::unique_ptr<char, free_deleter>;
 
-// One complete discovery: broadcasts the request up to five times, waits
-// up to 500 ms after each successful send, judges the first datagram that
+// One complete discovery: broadcasts the request up to five times, each
+// time with a copy to every other attached segment, waits up to 500 ms
+// after each attempt that sent anything, judges the first datagram that
 // arrives and returns its sender's address. The network stack must have
 // been started. The socket it opens is closed before it returns.
 server_address_text find_korvelin_server();

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #ifdef _WIN32
 #include <basetsd.h>
@@ -29,6 +31,32 @@ struct ipv4_endpoint {
 // Dotted-decimal text of an IPv4 address: at most 15 characters and a NUL.
 inline constexpr std::size_t ipv4_text_size = 16;
 
+// One IPv4 address of one of this host's interfaces, as the platform lists
+// it; an interface with several addresses gives several rows. Addresses in
+// host byte order.
+struct interface_address {
+    std::uint32_t address = 0;
+    std::uint32_t netmask = 0;
+    unsigned link = 0;  // the interface's index; 0 where the platform does not tell
+    bool up = false;
+    bool broadcast = false;
+    bool loopback = false;
+    bool point_to_point = false;
+};
+
+// What one extra copy of a broadcast reaches, given how the platform sends
+// it: the whole link it is steered through (a limited broadcast on Linux),
+// or the one subnet it is addressed to (a directed broadcast on Windows).
+enum class segment_kind { link, subnet };
+#ifdef _WIN32
+inline constexpr segment_kind copy_reaches = segment_kind::subnet;
+#else
+inline constexpr segment_kind copy_reaches = segment_kind::link;
+#endif
+
+// How many interface addresses the layer lists at the most.
+inline constexpr std::size_t max_interface_addresses = 128;
+
 // Starts the platform's network stack (Winsock 2.2); true when it started.
 // A no-op that succeeds where there is nothing to start.
 bool start_network_stack();
@@ -43,13 +71,30 @@ socket_handle open_udp_socket();
 // reported: a refusal shows up as failing sends.
 void allow_broadcast(socket_handle socket);
 
-// Sends one datagram; false when the platform reports the send failed.
+// Sends one datagram to destination, by the platform's own routing; false
+// when the platform reports the send failed.
 bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                    ipv4_endpoint destination);
 
 // Waits up to timeout_microseconds for the socket to become readable:
 // greater than 0 readable, 0 timed out, less than 0 the wait failed.
 int wait_until_readable(socket_handle socket, long timeout_microseconds);
+
+// Fills rows with this host's IPv4 interface addresses, as many as fit, and
+// returns how many it wrote; 0 when the platform could not list them.
+// Both platforms ask through the discovery socket.
+std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows);
+
+// The local address that a limited broadcast sent from socket to port would
+// leave from, found without sending anything; none when the platform has no
+// route for a limited broadcast.
+std::optional<std::uint32_t> limited_broadcast_source(socket_handle socket, std::uint16_t port);
+
+// Sends one copy of a broadcast datagram to port on the segment of row
+// (see copy_reaches), from socket; false when the platform reports that
+// the send failed.
+bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
+                     std::uint16_t port, const interface_address& row);
 
 // Receives one datagram into buffer and records its sender. Returns the
 // number of bytes received, or -1 on failure. A datagram longer than
@@ -61,6 +106,7 @@ long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
 // NUL-terminated; false if the platform could not format it.
 bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]);
 
+// Releases a socket that open_udp_socket() opened.
 void close_socket(socket_handle socket);
 
 // Closes its socket on every path out of the scope that opened it.

@@ -1,14 +1,13 @@
 #include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 
 #include "net.h"
@@ -24,65 +23,20 @@ sockaddr_in to_sockaddr(ipv4_endpoint endpoint) {
     return address;
 }
 
-#ifdef IP_PKTINFO  // Linux and macOS; elsewhere there is no fallback
-bool can_carry_broadcast(const ifaddrs& link) {
-    return link.ifa_addr != nullptr && link.ifa_addr->sa_family == AF_INET &&
-           (link.ifa_flags & IFF_UP) != 0 && (link.ifa_flags & IFF_BROADCAST) != 0 &&
-           (link.ifa_flags & IFF_LOOPBACK) == 0;
+std::uint32_t ipv4_of(const sockaddr* address) {
+    if (address == nullptr || address->sa_family != AF_INET) {
+        return 0;
+    }
+    sockaddr_in in{};
+    std::memcpy(&in, address, sizeof in);
+    return ntohl(in.sin_addr.s_addr);
 }
 
-bool send_through_link(socket_handle socket, const void* data, std::size_t size,
-                       sockaddr_in destination, unsigned link_index) {
-    iovec payload{const_cast<void*>(data), size};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
-    msghdr message{};
-    message.msg_name = &destination;
-    message.msg_namelen = sizeof destination;
-    message.msg_iov = &payload;
-    message.msg_iovlen = 1;
-    message.msg_control = control.data();
-    message.msg_controllen = control.size();
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = IPPROTO_IP;
-    header->cmsg_type = IP_PKTINFO;
-    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo link{};
-    link.ipi_ifindex = static_cast<int>(link_index);
-    std::memcpy(CMSG_DATA(header), &link, sizeof link);
-    return sendmsg(socket, &message, 0) >= 0;
-}
-
-// Without a default route Linux refuses a limited broadcast, as it cannot
-// tell which link it is for; Windows sends it on every link, each having
-// its own route for it. Send it once through each link that can carry it,
-// so a PC cabled straight to its server finds it here too. True when at
-// least one copy went out.
-bool send_on_each_broadcast_link(socket_handle socket, const void* data, std::size_t size,
-                                 sockaddr_in destination) {
-    ifaddrs* links = nullptr;
-    if (getifaddrs(&links) != 0) {
-        return false;
-    }
-    // A link with several addresses is listed once for each of them.
-    std::array<unsigned, 64> done{};
-    std::size_t done_count = 0;
-    bool sent = false;
-    for (const ifaddrs* link = links; link != nullptr && done_count < done.size();
-         link = link->ifa_next) {
-        const unsigned index = can_carry_broadcast(*link) ? if_nametoindex(link->ifa_name) : 0;
-        if (index == 0 || std::find(done.begin(), done.begin() + done_count, index) !=
-                              done.begin() + done_count) {
-            continue;
-        }
-        done[done_count++] = index;
-        sent = send_through_link(socket, data, size, destination, index) || sent;
-    }
-    freeifaddrs(links);
-    return sent;
-}
-#else
-bool send_on_each_broadcast_link(socket_handle, const void*, std::size_t, sockaddr_in) {
-    return false;
+#ifdef __linux__
+// One question about one listed address; the answer lands in a copy of it.
+bool ask(socket_handle socket, unsigned long request, const ifreq& listed, ifreq& answer) {
+    answer = listed;
+    return ioctl(socket, request, &answer) == 0;
 }
 #endif
 
@@ -102,13 +56,98 @@ void allow_broadcast(socket_handle socket) {
 bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                    ipv4_endpoint destination) {
     const sockaddr_in address = to_sockaddr(destination);
-    if (sendto(socket, data, size, 0, reinterpret_cast<const sockaddr*>(&address),
-               sizeof address) >= 0) {
-        return true;
-    }
-    return errno == ENETUNREACH && destination.address == INADDR_BROADCAST &&
-           send_on_each_broadcast_link(socket, data, size, address);
+    return sendto(socket, data, size, 0, reinterpret_cast<const sockaddr*>(&address),
+                  sizeof address) >= 0;
 }
+
+std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t port) {
+    // Connecting a datagram socket only picks its route and source address;
+    // nothing is sent. A probe of its own, since a connected discovery
+    // socket would drop replies from anyone else.
+    const socket_guard probe{open_udp_socket()};
+    if (probe.get() == invalid_socket) {
+        return std::nullopt;
+    }
+    allow_broadcast(probe.get());
+    const sockaddr_in destination = to_sockaddr({INADDR_BROADCAST, port});
+    sockaddr_in source{};
+    socklen_t length = sizeof source;
+    if (connect(probe.get(), reinterpret_cast<const sockaddr*>(&destination),
+                sizeof destination) != 0 ||
+        getsockname(probe.get(), reinterpret_cast<sockaddr*>(&source), &length) != 0) {
+        return std::nullopt;  // ENETUNREACH: no default route
+    }
+    return ntohl(source.sin_addr.s_addr);
+}
+
+#ifdef __linux__
+std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows) {
+    // Through the discovery socket, as on Windows: one ioctl lists the IPv4
+    // addresses, down links' too, each alias under a label such as
+    // "eth0:1"; three more describe each. getifaddrs' netlink dumps and heap
+    // made the found path a tenth slower.
+    std::array<ifreq, max_interface_addresses> listed{};
+    ifconf list{};
+    list.ifc_len = static_cast<int>(sizeof listed);
+    list.ifc_req = listed.data();
+    if (ioctl(socket, SIOCGIFCONF, &list) != 0) {
+        return 0;
+    }
+    const std::size_t count =
+        std::min(static_cast<std::size_t>(list.ifc_len) / sizeof(ifreq), rows.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        interface_address& row = rows[i];
+        row.address = ipv4_of(&listed[i].ifr_addr);
+        ifreq answer{};
+        // Linux picks the address by label and address: this one's netmask.
+        row.netmask =
+            ask(socket, SIOCGIFNETMASK, listed[i], answer) ? ipv4_of(&answer.ifr_netmask) : 0;
+        row.link = ask(socket, SIOCGIFINDEX, listed[i], answer)
+                       ? static_cast<unsigned>(answer.ifr_ifindex)
+                       : 0;
+        const int flags = ask(socket, SIOCGIFFLAGS, listed[i], answer) ? answer.ifr_flags : 0;
+        row.up = (flags & IFF_UP) != 0;
+        row.broadcast = (flags & IFF_BROADCAST) != 0;
+        row.loopback = (flags & IFF_LOOPBACK) != 0;
+        row.point_to_point = (flags & IFF_POINTOPOINT) != 0;
+    }
+    return count;
+}
+
+bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
+                     std::uint16_t port, const interface_address& row) {
+    // A limited broadcast steered through the row's link: exactly the
+    // datagram that a PC with that link alone would send, reaching every
+    // subnet on the link. Linux honours the index with or without a route.
+    sockaddr_in destination = to_sockaddr({INADDR_BROADCAST, port});
+    iovec payload{const_cast<void*>(data), size};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &payload;
+    message.msg_iovlen = 1;
+    message.msg_control = control.data();
+    message.msg_controllen = control.size();
+    cmsghdr* header = CMSG_FIRSTHDR(&message);
+    header->cmsg_level = IPPROTO_IP;
+    header->cmsg_type = IP_PKTINFO;
+    header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo link{};
+    link.ipi_ifindex = static_cast<int>(row.link);
+    std::memcpy(CMSG_DATA(header), &link, sizeof link);
+    return sendmsg(socket, &message, 0) >= 0;
+}
+#else
+// Elsewhere ifreq records vary in length and IP_PKTINFO does not steer a
+// send: only the platform's own broadcast goes out.
+std::size_t list_interface_addresses(socket_handle, std::span<interface_address>) { return 0; }
+
+bool send_to_segment(socket_handle, const void*, std::size_t, std::uint16_t,
+                     const interface_address&) {
+    return false;
+}
+#endif
 
 int wait_until_readable(socket_handle socket, long timeout_microseconds) {
     // poll rather than select: no FD_SETSIZE limit on the descriptor number.

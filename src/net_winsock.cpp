@@ -1,5 +1,7 @@
 #include <winsock2.h>
+#include <ws2tcpip.h>  // SIO_GET_INTERFACE_LIST, INTERFACE_INFO
 
+#include <algorithm>
 #include <cstring>
 
 #include "net.h"
@@ -39,6 +41,51 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
     const sockaddr_in address = to_sockaddr(destination);
     return sendto(socket, static_cast<const char*>(data), static_cast<int>(size), 0,
                   reinterpret_cast<const sockaddr*>(&address), sizeof address) != SOCKET_ERROR;
+}
+
+std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows) {
+    // Through the socket, so that ws2_32 is the only network DLL we import;
+    // it gives one row for each IPv4 address, but does not name adapters.
+    INTERFACE_INFO listed[max_interface_addresses];
+    DWORD bytes = 0;
+    if (WSAIoctl(socket, SIO_GET_INTERFACE_LIST, nullptr, 0, listed, sizeof listed, &bytes,
+                 nullptr, nullptr) != 0) {
+        return 0;
+    }
+    const std::size_t count = std::min<std::size_t>(bytes / sizeof *listed, rows.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        const INTERFACE_INFO& info = listed[i];
+        interface_address& row = rows[i];
+        row.address = ntohl(info.iiAddress.AddressIn.sin_addr.s_addr);
+        row.netmask = ntohl(info.iiNetmask.AddressIn.sin_addr.s_addr);
+        row.up = (info.iiFlags & IFF_UP) != 0;
+        row.broadcast = (info.iiFlags & IFF_BROADCAST) != 0;
+        row.loopback = (info.iiFlags & IFF_LOOPBACK) != 0;
+        row.point_to_point = (info.iiFlags & IFF_POINTTOPOINT) != 0;
+    }
+    return count;
+}
+
+std::optional<std::uint32_t> limited_broadcast_source(socket_handle socket, std::uint16_t port) {
+    // Windows answers from its routing table which local address a datagram
+    // to the destination would leave from, without sending it.
+    const sockaddr_in destination = to_sockaddr({INADDR_BROADCAST, port});
+    sockaddr_in source{};
+    DWORD bytes = 0;
+    if (WSAIoctl(socket, SIO_ROUTING_INTERFACE_QUERY, const_cast<sockaddr_in*>(&destination),
+                 sizeof destination, &source, sizeof source, &bytes, nullptr, nullptr) != 0 ||
+        source.sin_family != AF_INET) {
+        return std::nullopt;  // WSAENETUNREACH: no route
+    }
+    return ntohl(source.sin_addr.s_addr);
+}
+
+bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
+                     std::uint16_t port, const interface_address& row) {
+    // The subnet's directed broadcast, computed here: Windows often reports
+    // 255.255.255.255 as an interface's broadcast address. Its on-link host
+    // route for that address sends the copy out of the adapter that owns it.
+    return send_datagram(socket, data, size, {row.address | ~row.netmask, port});
 }
 
 int wait_until_readable(socket_handle socket, long timeout_microseconds) {

@@ -4,10 +4,12 @@
 
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "fake_platform.h"
+#include "segments.h"
 
 using namespace std::string_literals;
 
@@ -68,6 +70,24 @@ std::string repeat(const std::string& calls, int times) {
 const std::string valid_reply = "ANSWER = FindServer\nPRODUCT = korvelin\n";
 constexpr std::uint32_t server = 0x0AC80002;  // 10.200.0.2
 
+constexpr std::uint32_t ipv4(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return a << 24 | b << 16 | c << 8 | d;
+}
+
+// An interface address; flags: u up, b broadcast-capable, l loopback,
+// p point-to-point.
+net::interface_address lan(std::uint32_t address, int prefix, unsigned link,
+                           const std::string& flags = "ub") {
+    const std::uint32_t netmask = prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix);
+    const auto has = [&](char flag) { return flags.find(flag) != std::string::npos; };
+    return {address, netmask, link, has('u'), has('b'), has('l'), has('p')};
+}
+
+// The PC of the copy cases: the platform's broadcast takes link 2; links 3
+// and 4 are the other segments.
+const std::vector<net::interface_address> three_links = {
+    lan(ipv4(10, 2, 0, 1), 24, 2), lan(ipv4(10, 3, 0, 1), 24, 3), lan(ipv4(10, 4, 0, 1), 24, 4)};
+
 struct discovery_case {
     const char* name;
     std::deque<bool> socket_opens;
@@ -76,10 +96,12 @@ struct discovery_case {
     std::optional<fake_reply> reply;
     std::string calls;
     const char* result;  // nullptr: no server
+    std::vector<net::interface_address> interfaces = {};
+    std::deque<bool> copies_succeed = {};
 };
 
 TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
-    const std::string opened = "socket broadcast";
+    const std::string opened = "socket broadcast interfaces route";
     const discovery_case cases[] = {
         {"answer to the first request", {}, {}, {1}, fake_reply{valid_reply, server},
          opened + " send wait receive close", "10.200.0.2"},
@@ -112,6 +134,16 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
          opened + " send wait receive close", "10.200.0.2"},
         {"lowest and highest octets", {}, {}, {1}, fake_reply{valid_reply, 0xFF000001},
          opened + " send wait receive close", "255.0.0.1"},
+        {"other links get a copy before the wait", {}, {}, {1}, fake_reply{valid_reply, server},
+         opened + " send copy copy wait receive close", "10.200.0.2", three_links},
+        {"no server: every attempt copies", {}, {}, {}, std::nullopt,
+         opened + " " + repeat("send copy copy wait", 5) + " close", nullptr, three_links},
+        {"own broadcast and a copy refused, the last copy sent", {}, {false}, {1},
+         fake_reply{valid_reply, server}, opened + " send copy copy wait receive close",
+         "10.200.0.2", three_links, {false, true}},
+        {"every send and copy fails", {}, {false, false, false, false, false}, {}, std::nullopt,
+         opened + " " + repeat("send copy copy", 5) + " close", nullptr, three_links,
+         std::deque<bool>(10, false)},
     };
     for (const discovery_case& c : cases) {
         reset_fake();
@@ -119,6 +151,9 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
         fake().sends_succeed = c.sends_succeed;
         fake().wait_results = c.wait_results;
         fake().reply = c.reply;
+        fake().interfaces = c.interfaces;
+        fake().own_source = three_links[0].address;
+        fake().copies_succeed = c.copies_succeed;
 
         const detect::server_address_text found = detect::find_korvelin_server();
 
@@ -131,10 +166,15 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
             ASSERT_NE(found, nullptr);
             EXPECT_STREQ(found.get(), c.result);
         }
-        for (std::size_t i = 0; i < fake().payloads.size(); ++i) {
-            EXPECT_EQ(fake().payloads[i], detect::discovery_request);
-            EXPECT_EQ(fake().destinations[i].address, 0xFFFFFFFFu);
-            EXPECT_EQ(fake().destinations[i].port, 5501);
+        for (const std::string& payload : fake().payloads) {
+            EXPECT_EQ(payload, detect::discovery_request);
+        }
+        for (const net::ipv4_endpoint& destination : fake().destinations) {
+            EXPECT_EQ(destination.address, 0xFFFFFFFFu);
+            EXPECT_EQ(destination.port, 5501);
+        }
+        for (std::size_t i = 0; i < fake().copied_to.size(); ++i) {
+            EXPECT_EQ(fake().copied_to[i], three_links[1 + i % 2].address) << "copy " << i;
         }
         for (const long timeout : fake().wait_timeouts) {
             EXPECT_EQ(timeout, 500000);
@@ -142,6 +182,58 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
         if (fake().calls.find("receive") != std::string::npos) {
             EXPECT_EQ(fake().receive_capacity, 1024u);
         }
+    }
+}
+
+std::vector<std::uint32_t> addresses(std::span<const net::interface_address> rows) {
+    std::vector<std::uint32_t> list;
+    for (const net::interface_address& row : rows) {
+        list.push_back(row.address);
+    }
+    return list;
+}
+
+struct selection_case {
+    const char* name;
+    net::segment_kind kind;
+    std::vector<net::interface_address> rows;
+    std::optional<std::uint32_t> own_source;
+    std::vector<std::uint32_t> chosen;  // the addresses of the rows picked
+};
+
+TEST(ChooseCopySegments, PicksEachOtherSegmentOnce) {
+    using enum net::segment_kind;
+    const std::uint32_t a = ipv4(10, 2, 0, 1), b = ipv4(10, 3, 0, 1), c = ipv4(10, 2, 0, 9);
+    const std::vector<net::interface_address> unusable = {
+        lan(ipv4(127, 0, 0, 1), 8, 1, "ul"), lan(a, 24, 2, "b"), lan(a, 24, 3, "up"),
+        lan(a, 24, 4, "ubp"), lan(a, 24, 5, "u"), lan(a, 31, 6), lan(a, 32, 7), lan(a, 0, 8),
+        lan(a, 24, 0)};  // link 0: cannot be steered through
+    const std::vector<net::interface_address> three_addresses_one_link = {
+        lan(a, 24, 2), lan(b, 24, 3), lan(ipv4(10, 9, 0, 1), 16, 2), lan(ipv4(10, 9, 1, 1), 16, 2)};
+    std::vector<net::interface_address> forty_links;
+    for (unsigned link = 1; link <= 40; ++link) {
+        forty_links.push_back(lan(ipv4(10, link, 0, 1), 24, link));
+    }
+    const selection_case cases[] = {
+        {"unusable rows on links", link, unusable, std::nullopt, {}},
+        {"on subnets, a row without a link counts", subnet, unusable, std::nullopt, {a}},
+        {"a link listed three times gets one copy", link, three_addresses_one_link, std::nullopt,
+         {a, b}},
+        {"each subnet of a link gets its own", subnet, three_addresses_one_link, std::nullopt,
+         {a, b, ipv4(10, 9, 0, 1)}},
+        {"two adapters on one subnet get one", subnet, {lan(a, 24, 2), lan(c, 24, 3)},
+         std::nullopt, {a}},
+        {"the own link gets none, its other subnet neither", link, three_addresses_one_link,
+         ipv4(10, 9, 1, 1), {b}},
+        {"the own subnet gets none, on any adapter", subnet,
+         {lan(c, 24, 2), lan(b, 24, 3), lan(a, 24, 4)}, a, {b}},
+        {"no more than 32 segments", link, forty_links, std::nullopt,
+         addresses({forty_links.data(), 32})},
+    };
+    for (const selection_case& c : cases) {
+        const detect::copy_segments chosen =
+            detect::choose_copy_segments(c.rows, c.own_source, c.kind);
+        EXPECT_EQ(addresses(chosen.list()), c.chosen) << c.name;
     }
 }
 

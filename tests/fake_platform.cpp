@@ -59,6 +59,26 @@ bool send_datagram(socket_handle, const void* data, std::size_t size, ipv4_endpo
     return next(the_fake.sends_succeed, true);
 }
 
+std::size_t list_interface_addresses(socket_handle, std::span<interface_address> rows) {
+    record("interfaces");
+    const std::size_t count = std::min(rows.size(), the_fake.interfaces.size());
+    std::copy_n(the_fake.interfaces.begin(), count, rows.begin());
+    return count;
+}
+
+std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
+    record("route");
+    return the_fake.own_source;
+}
+
+bool send_to_segment(socket_handle, const void* data, std::size_t size, std::uint16_t,
+                     const interface_address& row) {
+    record("copy");
+    the_fake.copied_to.push_back(row.address);
+    the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
+    return next(the_fake.copies_succeed, true);
+}
+
 int wait_until_readable(socket_handle, long timeout_microseconds) {
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);

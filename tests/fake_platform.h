@@ -20,12 +20,16 @@ struct fake_platform {
     bool stack_starts = true;
     std::deque<bool> socket_opens;  // false: that open fails
     std::deque<bool> sends_succeed;
+    std::vector<net::interface_address> interfaces;
+    std::optional<std::uint32_t> own_source;  // where the platform's broadcast leaves from
+    std::deque<bool> copies_succeed;
     std::deque<int> wait_results;
     std::optional<fake_reply> reply;  // none: the receive fails
 
     // Record.
-    std::string calls;  // e.g. "socket broadcast send wait receive close"
-    std::vector<net::ipv4_endpoint> destinations;
+    std::string calls;  // e.g. "socket broadcast interfaces route send copy wait receive close"
+    std::vector<net::ipv4_endpoint> destinations;  // of the sends, not the copies
+    std::vector<std::uint32_t> copied_to;          // the address of each copy's row
     std::vector<std::string> payloads;
     std::vector<long> wait_timeouts;
     std::size_t receive_capacity = 0;

@@ -3,20 +3,29 @@
 # checks on what the launcher did. Expects $work (a scratch directory) and
 # $responder.
 
-start_responder() {  # start_responder [--send TEXT | --send-size N]...
+# On the server host and logging to $work/requests, unless --on names
+# another host and log.
+start_responder() {  # start_responder [--on HOST LOG] [--send TEXT | --send-size N]...
+    local host=$net_server log=$work/requests
+    [ "${1:-}" = --on ] && { host=$2 log=$3; shift 3; }
     # Started without a shell in between, which would report its end as "Terminated".
-    ip netns exec "$net_server" "$responder" "$work/requests" "$@" > "$work/responder.out" 2>&1 &
+    ip netns exec "$host" "$responder" "$log" "$@" > "$log.out" 2>&1 &
     # It creates its log once it is bound: from then on nothing sent is lost.
-    wait_for_file "$work/requests" 10 || { echo "the responder did not start:"; cat "$work/responder.out"; }
+    wait_for_file "$log" 10 || { echo "the responder did not start:"; cat "$log.out"; }
 }
 
-requests() { grep -c ' 55 request$' "$work/requests"; }
-other_datagrams() { grep -vc ' request$' "$work/requests"; }
+requests() { awk '$3 == "request" { n++ } END { print n + 0 }' "${1:-$work/requests}"; }
+other_datagrams() { awk '$3 != "request" { n++ } END { print n + 0 }' "$work/requests"; }
+# The requests in a log by the address they were sent to: "5x255.255.255.255".
+requests_seen() {
+    awk '$3 == "request" { n[$4]++ } END { for (to in n) { printf "%s%dx%s", sep, n[to], to; sep = " " } }' \
+        "${1:-$work/requests}"
+}
 
 # Every gap between two requests is one wait of 500 ms, give or take.
-requests_paced() {
+requests_paced() {  # [LOG]
     awk '$3 == "request" { if (n++ && ($1 - last < 400 || $1 - last > 900)) bad = 1; last = $1 }
-         END { exit bad }' "$work/requests"
+         END { exit bad }' "${1:-$work/requests}"
 }
 
 logged() { [ "$(cat "$tools_log/$1" 2>/dev/null)" = "$2" ]; }

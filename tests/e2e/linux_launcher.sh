@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Linux launcher end to end on a private two-host network.
+# The Linux launcher end to end on a private network of its own.
 #   linux_launcher.sh CASE LAUNCHER RESPONDER ARTIFACT-DIR
-# CASE: found | no-server | oversized | no-gateway | unreachable |
-#       hostile-text | burst-valid-first | burst-rejected-first |
+# CASE: found | no-server | second-segment | oversized | no-gateway |
+#       unreachable | hostile-text | burst-valid-first | burst-rejected-first |
 #       dialog-choice | real-browser | real-dialog
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -65,17 +65,33 @@ found | no-gateway)
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = http://192.168.9.9\n'
     run_launcher DISPLAY=:99
     check_opened_server_page
-    check "one request, byte for byte" test "$(requests)" = 1
+    check "one request, byte for byte, to 255.255.255.255" test "$(requests_seen)" = 1x255.255.255.255
     check "did not wait for the browser" test "$elapsed" -lt 3000
     ;;
 no-server)
+    # A PC with several adapters: every attempt reaches both segments.
+    private_net_second_segment
     start_responder
+    start_responder --on "$net_server_b" "$work/requests-b"
     run_launcher DISPLAY=:99
-    check "five requests" test "$(requests)" = 5
+    check "five requests on each segment, all to 255.255.255.255" \
+        test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "5x255.255.255.255 | 5x255.255.255.255"
     check "nothing but requests arrived" test "$(other_datagrams)" = 0
     check "requests about 500 ms apart" requests_paced
+    check "on the second segment too" requests_paced "$work/requests-b"
     check "the full 2.5 s of waiting" test "$elapsed" -ge 2400
     check_warned "warning box with caption and text"
+    ;;
+second-segment)
+    # The default route takes the broadcast to the first segment; the
+    # server is on the second, where a copy is steered through its link.
+    private_net_second_segment
+    start_responder
+    start_responder --on "$net_server_b" "$work/requests-b" --send $'ANSWER = FindServer\n'
+    run_launcher DISPLAY=:99
+    server_address=$server_b_address check_opened_server_page
+    check "one request on each segment, both to 255.255.255.255" \
+        test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "1x255.255.255.255 | 1x255.255.255.255"
     ;;
 oversized)
     start_responder --send-size 1025

@@ -1,12 +1,17 @@
-# Sourced by the end-to-end tests and the demo: a private two-host network
+# Sourced by the end-to-end tests, the demo and the bench: a private network
 # that exists only inside a network namespace this run creates, so nothing
 # sent here can reach the machine's real network.
 #   client 10.200.0.1/24 (namespace $net_client, default route over the veth)
 #   server 10.200.0.2/24 (namespace $net_server)
+# private_net_second_segment adds a second segment and a third host:
+#   client 10.201.0.1/24, server B 10.201.0.2/24 (namespace $net_server_b)
+#   client tun device 10.202.0.1/24, up, point-to-point (a VPN's stand-in)
 
 net_client=kd-client
 net_server=kd-server
+net_server_b=kd-server-b
 server_address=10.200.0.2
+server_b_address=10.201.0.2
 
 # Re-runs the calling script inside a fresh network and mount namespace,
 # or exits 77 (skipped) when that cannot be had. Never falls back to the
@@ -44,11 +49,28 @@ private_net_up() {
     ip -n "$net_client" route add default dev kd-vc
 }
 
-# Ends whatever still runs on the two hosts (responders, lingering
-# stand-ins), or on the ones named.
+# The client as a PC with several adapters: a second link, to server B,
+# that the default route does not take, and a VPN-like tun device.
+private_net_second_segment() {
+    ip netns add "$net_server_b"
+    ip link add kd-vc-b type veth peer name kd-vs-b
+    ip link set kd-vc-b netns "$net_client"
+    ip link set kd-vs-b netns "$net_server_b"
+    ip -n "$net_client" addr add 10.201.0.1/24 dev kd-vc-b
+    ip -n "$net_server_b" addr add "$server_b_address"/24 dev kd-vs-b
+    ip -n "$net_server_b" link set lo up
+    ip -n "$net_server_b" link set kd-vs-b up
+    ip -n "$net_client" link set kd-vc-b up
+    ip -n "$net_client" tuntap add dev kd-tun mode tun
+    ip -n "$net_client" addr add 10.202.0.1/24 dev kd-tun
+    ip -n "$net_client" link set kd-tun up
+}
+
+# Ends whatever still runs on the hosts (responders, lingering stand-ins),
+# or on the ones named.
 private_net_stop() {
     local ns
-    [ $# -gt 0 ] || set -- "$net_client" "$net_server"
+    [ $# -gt 0 ] || set -- "$net_client" "$net_server" "$net_server_b"
     for ns in "$@"; do
         ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null
     done

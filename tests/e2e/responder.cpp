@@ -1,6 +1,7 @@
 // A stand-in korvelin server for the end-to-end tests. Listens on UDP 5501
-// and, for every datagram, appends "MILLISECONDS SIZE request|other" to the
-// log file, then answers the sender with each --send reply in order. The
+// and, for every datagram, appends "MILLISECONDS SIZE request|other
+// DESTINATION" to the log file (the address the datagram was sent to:
+// 255.255.255.255, a subnet's broadcast address, ...), then answers the sender with each --send reply in order. The
 // log file appears once the port is bound: callers wait for it.
 //
 //   responder LOG [--send TEXT | --send-size N]...
@@ -11,6 +12,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +63,8 @@ int main(int argc, char** argv) {
         std::perror("responder: bind");
         return 1;
     }
+    const int on = 1;
+    setsockopt(listener, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     std::FILE* log = std::fopen(argv[1], "a");
     if (log == nullptr) {
         std::perror("responder: log");
@@ -69,20 +73,39 @@ int main(int argc, char** argv) {
     std::vector<char> datagram(65536);
     for (;;) {
         sockaddr_in client{};
-        socklen_t client_length = sizeof client;
-        const ssize_t size = recvfrom(listener, datagram.data(), datagram.size(), 0,
-                                      reinterpret_cast<sockaddr*>(&client), &client_length);
+        iovec into{datagram.data(), datagram.size()};
+        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
+        msghdr message{};
+        message.msg_name = &client;
+        message.msg_namelen = sizeof client;
+        message.msg_iov = &into;
+        message.msg_iovlen = 1;
+        message.msg_control = control.data();
+        message.msg_controllen = control.size();
+        const ssize_t size = recvmsg(listener, &message, 0);
         if (size < 0) {
             continue;
         }
+        in_addr destination{};
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+             header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
+                in_pktinfo info{};
+                std::memcpy(&info, CMSG_DATA(header), sizeof info);
+                destination = info.ipi_addr;
+            }
+        }
+        char destination_text[INET_ADDRSTRLEN] = "?";
+        inet_ntop(AF_INET, &destination, destination_text, sizeof destination_text);
         const bool is_request =
             std::string_view(datagram.data(), static_cast<std::size_t>(size)) ==
             expected_request;
-        std::fprintf(log, "%lld %zd %s\n", monotonic_ms(), size, is_request ? "request" : "other");
+        std::fprintf(log, "%lld %zd %s %s\n", monotonic_ms(), size, is_request ? "request" : "other",
+                     destination_text);
         std::fflush(log);
         for (const std::string& reply : replies) {
             sendto(listener, reply.data(), reply.size(), 0,
-                   reinterpret_cast<const sockaddr*>(&client), client_length);
+                   reinterpret_cast<const sockaddr*>(&client), message.msg_namelen);
         }
     }
 }

@@ -2,7 +2,7 @@
 # The Windows exe end to end under Wine, on the private two-host network,
 # with an Xvfb display, a wineserver and a prefix made on the client host.
 #   exe_cases.sh CASE EXE RESPONDER ARTIFACT-DIR
-# CASE: found | no-server | oversized | real-browser
+# CASE: found | no-gateway | second-segment | no-server | oversized | real-browser
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/private_net.sh"
@@ -39,15 +39,23 @@ com_around_shell_call() {
         grep -qx 'CoInitializeEx ShellExecuteA CoUninitialize'
 }
 
+# What each segment's server got: the limited broadcast on the first, the
+# directed broadcast of 10.201.0.0/24 on the second.
+requests_on_both() { test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "$1"; }
+
 case $case_name in
-found)
+found | no-gateway)
+    # Without a default route the limited broadcast fails under Wine; the
+    # subnet's own broadcast address still reaches the server.
+    to=255.255.255.255
+    [ "$case_name" = no-gateway ] && { ip -n "$net_client" route del default; to=10.200.0.255; }
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = file:///C:/x\n'
     start_exe "$exe"
     wait_exe
     check "shell asked to open exactly http://$server_address" shell_handed "http://$server_address"
     check "browser bridge reached xdg-open" wait_for_file "$tools_log/xdg-open" 5
     check "xdg-open got the URL" logged xdg-open "http://$server_address/"
-    check "one request, byte for byte" test "$(requests)" = 1
+    check "one request, byte for byte, to $to" test "$(requests_seen)" = "1x$to"
     check "no window" test -z "$(sorry_window)"
     check "COM initialised around the shell call" com_around_shell_call
     ;;
@@ -61,16 +69,32 @@ real-browser)
     check "gone before the browser had loaded the page" test ! -e "$artifacts/server-page.png"
     check "the browser shows the server's page" page_shown "$artifacts/server-page.png"
     ;;
+second-segment)
+    private_net_second_segment
+    start_responder
+    start_responder --on "$net_server_b" "$work/requests-b" --send 'ANSWER FindServer'
+    start_exe "$exe"
+    wait_exe
+    check "shell asked to open exactly http://$server_b_address" shell_handed "http://$server_b_address"
+    check "one request on each segment" requests_on_both "1x255.255.255.255 | 1x10.201.0.255"
+    ;;
 no-server|oversized)
-    if [ "$case_name" = oversized ]; then start_responder --send-size 1025; else start_responder; fi
+    if [ "$case_name" = oversized ]; then
+        start_responder --send-size 1025
+    else
+        private_net_second_segment
+        start_responder
+        start_responder --on "$net_server_b" "$work/requests-b"
+    fi
     start_exe "$exe"
     check "warning box titled Sorry shown and dismissed" box_shown_and_dismissed "$artifacts/warning-box.png"
     wait_exe
     if [ "$case_name" = oversized ]; then
         check "one request" test "$(requests)" = 1
     else
-        check "five requests" test "$(requests)" = 5
+        check "five requests on each segment" requests_on_both "5x255.255.255.255 | 5x10.201.0.255"
         check "requests about 500 ms apart" requests_paced
+        check "on the second segment too" requests_paced "$work/requests-b"
     fi
     check "shell not asked to open anything" no_shell_call
     check "no browser" not_run xdg-open
