@@ -32,9 +32,12 @@ else()
   install(TARGETS korvelin-detect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES packaging/korvelin-detect.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  install(FILES src/windows/korvelin-detect.svg
+  install(FILES icons/korvelin-detect.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-  install(FILES packaging/copyright DESTINATION ${doc_dir})
+  # Debian's own copyright and changelog go into our .deb alone: a plain
+  # `cmake --install`, as a distribution's packaging runs it, does not get
+  # them, since the distribution writes its own.
+  install(FILES packaging/copyright DESTINATION ${doc_dir} COMPONENT debian EXCLUDE_FROM_ALL)
 
   # Debian wants the manual page and the changelog compressed, without the
   # gzip time stamp.
@@ -50,10 +53,15 @@ else()
   add_custom_target(package_documents ALL DEPENDS ${gzipped})
   install(FILES "${CMAKE_BINARY_DIR}/packaging/korvelin-detect.1.gz"
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" DESTINATION ${doc_dir})
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" DESTINATION ${doc_dir}
+          COMPONENT debian EXCLUDE_FROM_ALL)
 
   set(CPACK_STRIP_FILES ON)
   set(CPACK_GENERATOR DEB)
+  # One package that holds the program's files and the Debian ones.
+  set(CPACK_COMPONENTS_ALL Unspecified debian)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KORVELIN_MAINTAINER}")

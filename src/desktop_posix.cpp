@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,7 +17,9 @@ namespace {
 
 // Starts argv[0] from PATH with its standard streams on /dev/null: what the
 // tool, or a browser behind it, prints must not land on the user's terminal
-// after we are gone. Returns its pid, or -1 when it could not start.
+// after we are gone. It starts with every signal at its default and none
+// blocked, whatever whoever started us ignored or blocked. Returns its pid,
+// or -1 when it could not start.
 pid_t spawn_from_path(const char* const* argv, bool own_session) {
     posix_spawn_file_actions_t quiet;
     if (posix_spawn_file_actions_init(&quiet) != 0) {
@@ -30,9 +33,17 @@ pid_t spawn_from_path(const char* const* argv, bool own_session) {
             ready = ready &&
                     posix_spawn_file_actions_addopen(&quiet, stream, "/dev/null", O_RDWR, 0) == 0;
         }
+        sigset_t all;
+        sigset_t none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
         if (own_session) {
-            ready = ready && posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0;
+            flags |= POSIX_SPAWN_SETSID;
         }
+        ready = ready && posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
+                posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+                posix_spawnattr_setflags(&attributes, flags) == 0;
         // posix_spawnp's argv is not const for historical reasons only.
         if (ready && posix_spawnp(&child, argv[0], &quiet, &attributes,
                                   const_cast<char* const*>(argv), environ) != 0) {
@@ -44,16 +55,23 @@ pid_t spawn_from_path(const char* const* argv, bool own_session) {
     return child;
 }
 
-// True when the child was killed by a signal. A status that cannot be had
-// (SIGCHLD ignored by whoever started us) counts as a normal exit.
-bool ended_by_signal(pid_t child) {
+enum class tool_outcome { shown, failed, killed };
+
+// How a dialog tool ended. A tool that exits non-zero may have shown
+// nothing (zenity on a display that is gone, xmessage in a Wayland-only
+// session), so that, like a status that cannot be had, counts as failed.
+tool_outcome wait_for_tool(pid_t child) {
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
-            return false;
+            return tool_outcome::failed;
         }
     }
-    return WIFSIGNALED(status);
+    if (WIFSIGNALED(status)) {
+        return tool_outcome::killed;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? tool_outcome::shown
+                                                         : tool_outcome::failed;
 }
 
 bool has_display() {
@@ -63,9 +81,10 @@ bool has_display() {
 }
 
 // The first desktop dialog tool that starts and is not killed shows the
-// box. Their exit codes do not tell a dismissed box from a failed one, so
-// none is read; a tool killed by a signal (kdialog aborts when it cannot
-// reach the display) has shown nothing, and the next one gets its turn.
+// box; true when it exited 0. A tool killed by a signal (kdialog aborts
+// when it cannot reach the display) has shown nothing, and the next one
+// gets its turn. One that exits non-zero has the last word: a cancelled
+// box exits 1 as well, so the caller adds the line to standard error.
 bool show_with_dialog_tool(const char* caption, const char* text) {
     const char* const zenity[] = {"zenity", "--warning", "--no-markup", "--title", caption,
                                   "--text", text, nullptr};
@@ -75,8 +94,12 @@ bool show_with_dialog_tool(const char* caption, const char* text) {
     const char* const* const tools[] = {zenity, kdialog, xmessage};
     for (const char* const* argv : tools) {
         const pid_t child = spawn_from_path(argv, false);
-        if (child > 0 && !ended_by_signal(child)) {
-            return true;
+        if (child <= 0) {
+            continue;
+        }
+        const tool_outcome outcome = wait_for_tool(child);
+        if (outcome != tool_outcome::killed) {
+            return outcome == tool_outcome::shown;
         }
     }
     return false;

@@ -5,7 +5,7 @@
 #   check_binaries.sh SOURCE-DIR WINDOWS-EXE LINUX-PROGRAM
 set -u
 source_dir=$(cd "$1" && pwd) exe=$2 program=$3
-. "$source_dir/tests/e2e/checks.sh"
+. "$source_dir/tests/lib/checks.sh"
 max_size=65536
 
 objdump_p=$(x86_64-w64-mingw32-objdump -p "$exe")

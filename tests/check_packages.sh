@@ -8,7 +8,7 @@
 #   check_packages.sh SOURCE-DIR
 set -u
 source_dir=$(cd "$1" && pwd)
-. "$source_dir/tests/e2e/checks.sh"
+. "$source_dir/tests/lib/checks.sh"
 version=$(project_version "$source_dir")
 packages=$source_dir/build/packages
 deb=$packages/korvelin-detect_${version}_amd64.deb
@@ -73,6 +73,11 @@ pack_copy() {  # pack_copy DIR: builds both programs in a copy of the tree at DI
 }
 check "clean copy packed without the tests" pack_copy "$scratch/one"
 check "second copy packed elsewhere, later" pack_copy "$scratch/second/copy"
+plain_install() {  # what a distribution's packaging gets from cmake --install
+    cmake --install "$scratch/one/build/linux" --prefix "$scratch/plain" > /dev/null &&
+        test -x "$scratch/plain/bin/korvelin-detect" && test ! -e "$scratch/plain/share/doc"
+}
+check "a plain install gets the program but not the Debian copyright and changelog" plain_install
 for file in windows/korvelin-detect.exe linux/korvelin-detect \
             "linux/${deb##*/}" "windows/${zip##*/}"; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"

@@ -2,13 +2,13 @@
 # The Linux launcher end to end on a private network of its own.
 #   linux_launcher.sh CASE LAUNCHER RESPONDER ARTIFACT-DIR
 # CASE: found | no-server | second-segment | oversized | no-gateway |
-#       unreachable | hostile-text | burst-valid-first | burst-rejected-first |
-#       dialog-choice | real-browser | real-dialog
+#       burst-valid-first | burst-rejected-first | dialog-choice |
+#       real-browser | real-dialog
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/private_net.sh"
-. "$here/checks.sh"
-. "$here/desktop.sh"
+. "$here/../lib/private_net.sh"
+. "$here/../lib/checks.sh"
+. "$here/../lib/desktop.sh"
 private_net_enter "$@"
 
 case_name=$1 launcher=$2 responder=$3 artifacts=$4
@@ -19,27 +19,44 @@ make_desktop_stand_ins "$work"
 
 # Runs the launcher on the client host as a desktop session would start it,
 # finding nothing but the stand-ins unless the case gives it another PATH.
-# Everything it prints itself goes to $work/output.
+# What it prints itself goes to $work/stdout and $work/stderr.
 run_launcher() {
     local started
     started=$(now_ms)
     # The second env applies the case's settings, PATH among them, over that.
-    on_client env PATH="$tools_bin" /usr/bin/env "$@" "$launcher" --any arguments > "$work/output" 2>&1
+    on_client env PATH="$tools_bin" /usr/bin/env "$@" "$launcher" --any arguments \
+        > "$work/stdout" 2> "$work/stderr"
     status=$?
     elapsed=$(( $(now_ms) - started ))
     echo "launcher exited $status after $elapsed ms"
-    sed 's/^/launcher output: /' "$work/output"
+    sed 's/^/launcher stdout: /' "$work/stdout"
+    sed 's/^/launcher stderr: /' "$work/stderr"
 }
 
-warned_in_box() { logged zenity $'--warning\n--no-markup\n--title\nSorry\n--text\nServer wasn\'t found'; }
-silent() { [ ! -s "$work/output" ]; }
+# Each dialog tool's whole argument vector.
+declare -A tool_args=(
+    [zenity]=$'--warning\n--no-markup\n--title\nSorry\n--text\nServer wasn\'t found'
+    [kdialog]=$'--title\nSorry\n--sorry\nServer wasn\'t found'
+    [xmessage]=$'-center\n-title\nSorry\nServer wasn\'t found')
+warned_in_box() { logged zenity "${tool_args[zenity]}"; }
+silent() { [ ! -s "$work/stdout" ] && [ ! -s "$work/stderr" ]; }
 the_line="Sorry: Server wasn't found"
+# The tool ran in a session of its own (own) or the launcher's (shared),
+# with no signal blocked or ignored: nothing the launcher inherited reaches
+# it. Signals 32 and 33 are the C library's own, which no program may
+# reset; an environment that ignores them passes that on.
+process_clean() {  # process_clean TOOL own|shared
+    local session blocked ignored
+    read -r session blocked ignored < "$tools_log/$1.process"
+    [ "$session" = "$2" ] && (( 0x$blocked == 0 && (0x$ignored & ~0x180000000) == 0 ))
+}
 
 # The two outcomes: the sender's page in the browser and no box, or the box
 # and no browser; either way the tools' own chatter stays off the terminal.
 check_opened_server_page() {  # [DESCRIPTION of the URL check]
     check "browser started" wait_for_file "$tools_log/xdg-open" 3
     check "${1:-the URL is exactly http://$server_address}" logged xdg-open "http://$server_address"
+    check "xdg-open in a session of its own, with default signals" process_clean xdg-open own
     check "no warning box" not_run zenity
     check "nothing on the launcher's terminal" silent
 }
@@ -49,22 +66,37 @@ check_warned() {  # [DESCRIPTION of the box check]
     check "nothing on the launcher's terminal" silent
 }
 
-# The tools that ran, in the order tried, then what the launcher printed.
+# The tools that ran, in the order tried, each with its arguments and
+# signal state unless they are as they should be; then what the launcher
+# printed on standard output (marked) and on standard error.
 dialog_outcome() {
     local tool ran=()
-    for tool in zenity kdialog xmessage xdg-open; do [ -e "$tools_log/$tool" ] && ran+=("$tool"); done
-    [ -s "$work/output" ] && ran+=("$(cat "$work/output")")
+    for tool in zenity kdialog xmessage xdg-open; do
+        [ -e "$tools_log/$tool" ] || continue
+        if ! logged "$tool" "${tool_args[$tool]:-}"; then
+            ran+=("$tool($(paste -sd ' ' "$tools_log/$tool"))")
+        elif ! process_clean "$tool" shared; then
+            ran+=("$tool($(cat "$tools_log/$tool.process"))")
+        else
+            ran+=("$tool")
+        fi
+    done
+    [ -s "$work/stdout" ] && ran+=("stdout: $(cat "$work/stdout")")
+    [ -s "$work/stderr" ] && ran+=("$(cat "$work/stderr")")
     echo "${ran[*]}"
 }
 
 case $case_name in
 found | no-gateway)
     # Without a default route Linux refuses the broadcast; the launcher then
-    # sends it through the link, as Windows would.
+    # sends it through the link, as Windows would. The reply names other
+    # places to go; only its sender counts. The launcher starts as under
+    # nohup, with a signal blocked.
     [ "$case_name" = no-gateway ] && ip -n "$net_client" route del default
-    start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = http://192.168.9.9\n'
-    run_launcher DISPLAY=:99
-    check_opened_server_page
+    start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = file:///etc/passwd\n'\
+$'ADDRESS = 10.200.0.99\njavascript:alert(1)\nhttp://10.200.0.99/\n'
+    run_launcher --ignore-signal=HUP --block-signal=USR1 DISPLAY=:99
+    check_opened_server_page "the URL is exactly http://$server_address, the sender's, not the text's"
     check "one request, byte for byte, to 255.255.255.255" test "$(requests_seen)" = 1x255.255.255.255
     check "did not wait for the browser" test "$elapsed" -lt 3000
     ;;
@@ -99,13 +131,6 @@ oversized)
     check "one request" test "$(requests)" = 1
     check_warned
     ;;
-hostile-text)
-    # The reply names other places to go; only its sender counts.
-    start_responder --send $'ANSWER = FindServer\nURL = file:///etc/passwd\nADDRESS = 10.200.0.99\n'\
-$'javascript:alert(1)\nhttp://10.200.0.99/\n'
-    run_launcher DISPLAY=:99
-    check_opened_server_page "the URL is the sender's, not the text's"
-    ;;
 burst-valid-first | burst-rejected-first)
     # Sixty replies at once to the one request: oversized, empty and valid
     # ones mixed; the first decides.
@@ -121,29 +146,20 @@ burst-valid-first | burst-rejected-first)
     check "decided on the first reply, without further waiting" test "$elapsed" -lt 1500
     if [ "$case_name" = burst-valid-first ]; then check_opened_server_page; else check_warned; fi
     ;;
-unreachable)
-    # With the client's link down every send fails: no waits, no display, so
-    # the warning goes to standard error.
-    ip -n "$net_client" link set kd-vc down
-    start_responder
-    run_launcher -u DISPLAY -u WAYLAND_DISPLAY
-    check "no request arrived" test "$(requests)" = 0
-    check "gave up without the 2.5 s of waiting" test "$elapsed" -lt 1500
-    check "the warning alone on the terminal" test "$(cat "$work/output")" = "$the_line"
-    check "no dialog tool without a display" not_run zenity
-    check "no browser" not_run xdg-open
-    ;;
 dialog-choice)
     # Which tool shows the box, given the display variables, the tools
-    # missing from PATH and the ones killed by a signal: the tools that ran,
-    # then what the launcher printed. The link is down: each run ends at once.
+    # missing from PATH, the ones killed by a signal or failing, and what
+    # the launcher inherited: the tools that ran, then what the launcher
+    # printed. The link is down: every send fails and each run ends at once.
     ip -n "$net_client" link set kd-vc down
+    start_responder
     while IFS='|' read -r display missing crashing expected; do
         make_desktop_stand_ins "$work"
         for tool in $missing; do rm "$tools_bin/$tool"; done
         run_launcher $display STAND_INS_CRASH="$crashing"
         check "$display; missing: ${missing:-none}; killed: ${crashing:-none}" \
             test "$(dialog_outcome)" = "$expected"
+        check "no request, no waiting" test "$(requests) $((elapsed < 1500))" = "0 1"
     done <<TABLE
 -u WAYLAND_DISPLAY DISPLAY=:99|||zenity
 -u WAYLAND_DISPLAY DISPLAY=:99|zenity||kdialog
@@ -153,6 +169,10 @@ dialog-choice)
 -u DISPLAY -u WAYLAND_DISPLAY|||$the_line
 DISPLAY= WAYLAND_DISPLAY=|||$the_line
 -u DISPLAY WAYLAND_DISPLAY=wayland-0|||zenity
+-u WAYLAND_DISPLAY DISPLAY=:99 STAND_INS_FAIL=zenity|||zenity $the_line
+-u WAYLAND_DISPLAY DISPLAY=:99 STAND_INS_FAIL=kdialog|zenity||kdialog $the_line
+--ignore-signal=CHLD -u WAYLAND_DISPLAY DISPLAY=:99||zenity|zenity kdialog
+--block-signal --ignore-signal=HUP -u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog|kdialog xmessage
 TABLE
     ;;
 real-browser)

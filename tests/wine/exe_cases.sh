@@ -5,8 +5,8 @@
 # CASE: found | no-gateway | second-segment | no-server | oversized | real-browser
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../e2e/private_net.sh"
-. "$here/../e2e/checks.sh"
+. "$here/../lib/private_net.sh"
+. "$here/../lib/checks.sh"
 private_net_enter "$@"
 
 case_name=$1 exe=$2 responder=$3 artifacts=$4
@@ -24,11 +24,17 @@ make_desktop_stand_ins "$work"
 
 exe_desktop_up || exit 1
 
-shell_handed() {  # the exact call: owner, verb, URL, no params, no dir, SW_SHOW
-    grep -Eqx "[0-9A-Fa-f]+,\"open\",\"$1\",\(null\),\(null\),5" <<< "$(shell_call)"
+# The exact calls. Relay prints 64-bit values; an int on the x64 stack (the
+# show command) has only its low 32 bits defined: its last 8 hex digits.
+shell_handed() {  # owner, "open", the URL, no parameters, no directory, SW_SHOW
+    grep -Eqx "[0-9a-f]+,[0-9a-f]+ \"open\",[0-9a-f]+ \"$1\",0+,0+,[0-9a-f]*00000005" \
+        <<< "$(relayed shell32.ShellExecuteA)"
 }
-
-no_shell_call() { [ -z "$(shell_call)" ]; }
+box_shown_as_warning() {  # no owner, the text, then the caption, MB_ICONWARNING | MB_OK
+    grep -Eqx "0+,[0-9a-f]+ \"Server wasn't found\",[0-9a-f]+ \"Sorry\",[0-9a-f]*00000030" \
+        <<< "$(relayed user32.MessageBoxA)"
+}
+no_shell_call() { [ -z "$(relayed shell32.ShellExecuteA)" ]; }
 
 # COM initialised for this thread, apartment-threaded without OLE1 DDE
 # (0x2 | 0x4), before the shell call and released after it. Wine's ole32
@@ -96,6 +102,7 @@ no-server|oversized)
         check "requests about 500 ms apart" requests_paced
         check "on the second segment too" requests_paced "$work/requests-b"
     fi
+    check "MessageBoxA(NULL, \"Server wasn't found\", \"Sorry\", 0x30)" box_shown_as_warning
     check "shell not asked to open anything" no_shell_call
     check "no browser" not_run xdg-open
     ;;

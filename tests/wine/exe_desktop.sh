@@ -4,7 +4,7 @@
 # exe run there as a user's double-click would run it. Expects $work.
 #   exe_desktop_up                start the display and Wine (wine_down ends Wine)
 #   start_exe EXE / wait_exe      run the exe in the background / wait, status in $status
-. "$(dirname "${BASH_SOURCE[0]}")/../e2e/desktop.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/desktop.sh"
 
 exe_desktop_up() {
     display_up || return 1
@@ -16,12 +16,14 @@ exe_desktop_up() {
     wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f > /dev/null 2>&1 || true
     # The relay trace of start_exe shows these calls alone.
     wine_run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
-        /d 'CoInitializeEx;CoUninitialize' /f > /dev/null 2>&1 || true
+        /d 'CoInitializeEx;CoUninitialize;MessageBoxA;ShellExecuteA' /f > /dev/null 2>&1 || true
 }
 
-# Wine's trace of the COM and shell calls goes to $work/trace.
+# Wine's trace of the COM, shell and box calls goes to $work/trace.
+# Started without a shell function in between, so that $exe_pid is Wine's
+# own process (ip and env exec into it), which wait_exe may have to kill.
 start_exe() {
-    on_client env PATH="$tools_bin:$PATH" WINEDEBUG=-all,trace+exec,+relay \
+    ip netns exec "$net_client" env PATH="$tools_bin:$PATH" WINEDEBUG=-all,trace+exec,+relay \
         "$wine64" "$1" some arguments 2> "$work/trace" &
     exe_pid=$!
 }
@@ -36,3 +38,6 @@ wait_exe() {
 
 # The shell call as Wine traced it: owner,"verb","file",params,dir,show
 shell_call() { sed -n 's/^.*trace:exec:ShellExecuteA //p' "$work/trace"; }
+# A relayed call's arguments as the exe passed them, each a 64-bit value
+# in hex, a string argument followed by its text.
+relayed() { sed -n "s/^.*Call $1(\(.*\)) ret=.*$/\1/p" "$work/trace"; }

@@ -1,7 +1,7 @@
 /* The bench's stopwatch: runs PROGRAM once with its output on /dev/null
  * and prints the time from fork to its exit in milliseconds, its peak
  * resident set in KiB (from wait4's rusage) and its wait status.
- *   bench_stopwatch PROGRAM [ARGS...] */
+ *   stopwatch PROGRAM [ARGS...] */
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/resource.h>
@@ -11,7 +11,7 @@
 
 int main(int argc, char **argv) {
     if (argc < 2) {
-        fputs("usage: bench_stopwatch PROGRAM [ARGS...]\n", stderr);
+        fputs("usage: stopwatch PROGRAM [ARGS...]\n", stderr);
         return 2;
     }
     struct timespec start, end;

@@ -80,10 +80,12 @@ on_client() { ip netns exec "$net_client" "$@"; }
 on_server() { ip netns exec "$net_server" "$@"; }
 
 # Stand-ins for the desktop's tools, first on PATH: each prints a line on
-# both of its streams, writes its arguments, one per line, to
-# $tools_log/NAME and exits 0 at once (xdg-open then lingers, as the real
-# one may while the browser runs), or is killed when STAND_INS_CRASH names
-# it. They find their own commands without the caller's PATH.
+# both of its streams, writes its session ("own" when it leads one, else
+# "shared") and its blocked and ignored signal masks to $tools_log/NAME.process,
+# then its arguments, one per line, to $tools_log/NAME, and exits 0 at once
+# (xdg-open then lingers, as the real one may while the browser runs). It
+# is killed instead when STAND_INS_CRASH names it, and exits 1 when
+# STAND_INS_FAIL does. They find their own commands without the caller's PATH.
 make_desktop_stand_ins() {
     tools_bin=$1/bin tools_log=$1/log
     rm -rf "$tools_bin" "$tools_log"
@@ -94,8 +96,11 @@ make_desktop_stand_ins() {
 #!/bin/sh
 PATH=/usr/bin:/bin
 echo "$tool: chatter"; echo "$tool: complaints" >&2
+[ "\$(ps -o sid= -p \$\$ | tr -d ' ')" = \$\$ ] && session=own || session=shared
+echo "\$session \$(sed -n 's/^Sig\(Blk\|Ign\):\t//p' /proc/\$\$/status | paste -sd ' ')" > "$tools_log/$tool.process"
 printf '%s\n' "\$@" > "$tools_log/$tool.tmp" && mv "$tools_log/$tool.tmp" "$tools_log/$tool"
 case " \${STAND_INS_CRASH:-} " in *" $tool "*) kill -KILL \$\$ ;; esac
+case " \${STAND_INS_FAIL:-} " in *" $tool "*) exit 1 ;; esac
 [ "$tool" = xdg-open ] && exec sleep 10 </dev/null >/dev/null 2>&1
 exit 0
 STUB
