@@ -23,6 +23,7 @@ if(WIN32)
   # The exe is linked stripped (the windows preset): strip would stamp it
   # with the time of packing.
   set(CPACK_STRIP_FILES OFF)
+  set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_SOURCE_DIR}/packaging/sign.cmake")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME "${PROJECT_NAME}-${PROJECT_VERSION}-windows")
@@ -30,8 +31,15 @@ else()
   include(GNUInstallDirs)
   set(doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}")
   install(TARGETS korvelin-detect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES packaging/korvelin-detect.desktop
+  # The desktop entry is named after the AppStream id, which software
+  # centres use to tie the metadata to the menu entry.
+  set(appstream_id org.korvelin_detect.KorvelinDetect)
+  install(FILES packaging/${appstream_id}.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  configure_file(packaging/${appstream_id}.metainfo.xml.in
+                 packaging/${appstream_id}.metainfo.xml @ONLY)
+  install(FILES "${CMAKE_BINARY_DIR}/packaging/${appstream_id}.metainfo.xml"
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES icons/korvelin-detect.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   # Debian's own copyright and changelog go into our .deb alone: a plain

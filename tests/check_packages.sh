@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Checks the two packages as a user installs them: the .deb puts the
-# program, its menu entry, icon and documents where Debian expects them and
-# pulls in the desktop tools the program starts; the ZIP holds the exe that
-# was built, with the README and the licence, and nothing else. Then packs
-# two clean copies of the tree, at different paths and times, without the
-# tests: programs and packages must come out byte-identical.
+# program, its menu entry, icon, AppStream metadata and documents where
+# Debian expects them and pulls in the desktop tools the program starts; the
+# ZIP holds the exe that was built, with the README and the licence, and
+# nothing else; SHA256SUMS matches both. Then packs two clean copies of the
+# tree with scripts/package, at different paths and times, without the
+# tests: programs, packages and checksums must come out byte-identical.
+# Last, a vendor's signed release: its exe, signature removed, is the one
+# that was tested.
 #   check_packages.sh SOURCE-DIR
 set -u
 source_dir=$(cd "$1" && pwd)
@@ -13,7 +16,8 @@ version=$(project_version "$source_dir")
 packages=$source_dir/build/packages
 deb=$packages/korvelin-detect_${version}_amd64.deb
 zip=$packages/korvelin-detect-$version-windows.zip
-desktop_entry=$source_dir/packaging/korvelin-detect.desktop
+appstream_id=org.korvelin_detect.KorvelinDetect
+desktop_entry=$source_dir/packaging/$appstream_id.desktop
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -33,7 +37,8 @@ has() {  # has MODE PATH: the package installs PATH, owned by root, with MODE
     awk -v mode="$1" -v path="./$2" '$6 == path && $1 == mode && $2 == "root/root" { found = 1 } END { exit !found }' <<< "$contents"
 }
 check "program in /usr/bin" has -rwxr-xr-x usr/bin/korvelin-detect
-check "menu entry" has -rw-r--r-- usr/share/applications/korvelin-detect.desktop
+check "menu entry" has -rw-r--r-- "usr/share/applications/$appstream_id.desktop"
+check "AppStream metadata" has -rw-r--r-- "usr/share/metainfo/$appstream_id.metainfo.xml"
 check "icon the menu entry names" has -rw-r--r-- "usr/share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$desktop_entry").svg"
 check "manual page" has -rw-r--r-- usr/share/man/man1/korvelin-detect.1.gz
 check "copyright" has -rw-r--r-- usr/share/doc/korvelin-detect/copyright
@@ -44,6 +49,13 @@ check "menu entry starts the installed program" \
     test -x "$scratch/deb/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop_entry")"
 strip -o "$scratch/stripped" "$source_dir/build/linux/korvelin-detect"
 check "packaged program is the one built, stripped" cmp "$scratch/deb/usr/bin/korvelin-detect" "$scratch/stripped"
+appstream_valid() {  # no error and no warning, and the release that CMake sets
+    local metainfo=$scratch/deb/usr/share/metainfo/$appstream_id.metainfo.xml report
+    report=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EW]:' <<< "$report" &&
+        grep -q "<release version=\"$version\"" "$metainfo" ||
+        { echo "$report"; return 1; }
+}
+check "AppStream metadata valid, for release $version" appstream_valid
 check "manual page reads" test -n "$(zcat "$scratch/deb/usr/share/man/man1/korvelin-detect.1.gz" | grep "$version")"
 if command -v lintian > /dev/null; then
     check "lintian finds no error or warning" lintian --fail-on error,warning "$deb"
@@ -61,15 +73,17 @@ check "licence in the ZIP" cmp "$scratch/zip/LICENSE.txt" "$source_dir/LICENSE"
 check "the user's README in the ZIP, with Windows line ends" \
     cmp "$scratch/zip/README.txt" <(sed "s/@PROJECT_VERSION@/$version/; s/\$/\r/" "$source_dir/packaging/README-windows.txt")
 
-pack_copy() {  # pack_copy DIR: builds both programs in a copy of the tree at DIR and packs them
+check "SHA256SUMS holds both packages, and they match it" \
+    test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK"
+
+pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, without the tests
     mkdir -p "$1"
     (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
         xargs -0 cp --parents -t "$1") && cp -a "$source_dir/.git" "$1/" || return 1
     for preset in linux windows; do
-        cmake -S "$1" --preset "$preset" -DBUILD_TESTING=OFF > /dev/null &&
-            cmake --build "$1/build/$preset" -j "$(nproc)" > /dev/null &&
-            (cd "$1/build/$preset" && cpack > /dev/null 2>&1) || return 1
+        cmake -S "$1" --preset "$preset" -DBUILD_TESTING=OFF > /dev/null || return 1
     done
+    "$1/scripts/package" > /dev/null 2>&1
 }
 check "clean copy packed without the tests" pack_copy "$scratch/one"
 check "second copy packed elsewhere, later" pack_copy "$scratch/second/copy"
@@ -79,8 +93,36 @@ plain_install() {  # what a distribution's packaging gets from cmake --install
 }
 check "a plain install gets the program but not the Debian copyright and changelog" plain_install
 for file in windows/korvelin-detect.exe linux/korvelin-detect \
-            "linux/${deb##*/}" "windows/${zip##*/}"; do
+            "packages/${deb##*/}" "packages/${zip##*/}" packages/SHA256SUMS; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
 done
+
+# A vendor's release: scripts/package signs the zipped exe with a throwaway
+# certificate kept outside the tree.
+keys=$scratch/keys
+signed_release() {
+    mkdir -p "$keys" "$scratch/signed" && printf 'throwaway\n' > "$keys/password" &&
+        openssl req -x509 -newkey rsa:2048 -noenc -days 2 -subj "/CN=Korvelin Detect test vendor" \
+            -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2> /dev/null &&
+        openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/vendor.p12" \
+            -passout "file:$keys/password" &&
+        KORVELIN_SIGN_PKCS12=$keys/vendor.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password \
+            "$scratch/one/scripts/package" > /dev/null 2>&1 &&
+        (cd "$scratch/signed" && cmake -E tar xf "$scratch/one/build/packages/${zip##*/}")
+}
+unsigned_is_tested() {
+    osslsigncode remove-signature -in "$scratch/signed/korvelin-detect.exe" -out "$scratch/unsigned.exe" > /dev/null &&
+        cmp "$scratch/unsigned.exe" "$source_dir/build/windows/korvelin-detect.exe"
+}
+key_nowhere() {
+    ! grep -rqF -e "$(sed -n 2p "$keys/key.pem")" "$scratch/one/build" "$scratch/signed" &&
+        [ -z "$(find "$scratch/one/build" -name '*.p12' -o -name '*.pem')" ]
+}
+check "scripts/package signs the zipped exe" signed_release
+signature_verifies() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" > /dev/null; }
+check "the signature verifies against the vendor's certificate" \
+    signature_verifies "$scratch/signed/korvelin-detect.exe"
+check "without its signature it is the exe that was tested" unsigned_is_tested
+check "the key is in no build file and no package" key_nowhere
 
 [ "$failures" = 0 ]

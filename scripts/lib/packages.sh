@@ -12,8 +12,9 @@ desktop_packages=(xdg-utils chromium zenity python3)
 test_packages=(iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
                clang libclang-rt-14-dev)
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
-# library dependencies; the other two check what comes out.
-package_packages=(dpkg-dev file desktop-file-utils lintian)
+# library dependencies; osslsigncode signs a vendor's release; the rest
+# check what comes out, openssl making a throwaway certificate to sign with.
+package_packages=(dpkg-dev file osslsigncode desktop-file-utils lintian appstream openssl)
 
 ensure_packages() {
     local missing=() package
