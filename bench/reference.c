@@ -1,12 +1,13 @@
 /* The floor the launcher is measured against: the found path in plain C,
  * call for call (socket, broadcast option, sendto, poll, recvfrom, spawn of
- * the browser in a session of its own with its output on /dev/null), with
- * nothing else. */
+ * the browser in a session of its own with its output on /dev/null and
+ * default signals), with nothing else: no list of segments. */
 #define _GNU_SOURCE  /* POSIX_SPAWN_SETSID */
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <string.h>
@@ -47,7 +48,13 @@ int main(void) {
             posix_spawn_file_actions_addopen(&quiet, stream, "/dev/null", O_RDWR, 0);
         posix_spawnattr_t session;
         posix_spawnattr_init(&session);
-        posix_spawnattr_setflags(&session, POSIX_SPAWN_SETSID);
+        sigset_t all, none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&session, &all);
+        posix_spawnattr_setsigmask(&session, &none);
+        posix_spawnattr_setflags(&session, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF |
+                                 POSIX_SPAWN_SETSIGMASK);
         pid_t browser;
         posix_spawnp(&browser, argv[0], &quiet, &session, argv, environ);
         return 0;
