@@ -107,7 +107,7 @@ no-server)
     start_responder --on "$net_server_b" "$work/requests-b"
     run_launcher DISPLAY=:99
     check "five requests on each segment, all to 255.255.255.255" \
-        test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "5x255.255.255.255 | 5x255.255.255.255"
+        requests_on_both "5x255.255.255.255 | 5x255.255.255.255"
     check "nothing but requests arrived" test "$(other_datagrams)" = 0
     check "requests about 500 ms apart" requests_paced
     check "on the second segment too" requests_paced "$work/requests-b"
@@ -123,7 +123,7 @@ second-segment)
     run_launcher DISPLAY=:99
     server_address=$server_b_address check_opened_server_page
     check "one request on each segment, both to 255.255.255.255" \
-        test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "1x255.255.255.255 | 1x255.255.255.255"
+        requests_on_both "1x255.255.255.255 | 1x255.255.255.255"
     ;;
 oversized)
     start_responder --send-size 1025

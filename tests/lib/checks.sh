@@ -14,13 +14,16 @@ start_responder() {  # start_responder [--on HOST LOG] [--send TEXT | --send-siz
     wait_for_file "$log" 10 || { echo "the responder did not start:"; cat "$log.out"; }
 }
 
-requests() { awk '$3 == "request" { n++ } END { print n + 0 }' "${1:-$work/requests}"; }
+requests() { awk '$3 == "request" { n++ } END { print n + 0 }' "$work/requests"; }
 other_datagrams() { awk '$3 != "request" { n++ } END { print n + 0 }' "$work/requests"; }
 # The requests in a log by the address they were sent to: "5x255.255.255.255".
 requests_seen() {
     awk '$3 == "request" { n[$4]++ } END { for (to in n) { printf "%s%dx%s", sep, n[to], to; sep = " " } }' \
         "${1:-$work/requests}"
 }
+# What the first segment's and the second's servers got ($work/requests-b):
+# requests_on_both "5x255.255.255.255 | 5x10.201.0.255"
+requests_on_both() { test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "$1"; }
 
 # Every gap between two requests is one wait of 500 ms, give or take.
 requests_paced() {  # [LOG]

@@ -40,14 +40,10 @@ no_shell_call() { [ -z "$(relayed shell32.ShellExecuteA)" ]; }
 # (0x2 | 0x4), before the shell call and released after it. Wine's ole32
 # forwards both calls to combase.
 com_around_shell_call() {
-    grep -oE 'Call [a-z]+\.Co(InitializeEx\(00000000,00000006\)|Uninitialize\(\))|trace:exec:ShellExecuteA' \
-        "$work/trace" | sed 's/^Call [a-z]*\.//; s/(.*//; s/^trace:exec://' | paste -sd ' ' |
+    grep -oE 'Call [a-z0-9]+\.(CoInitializeEx\(00000000,00000006\)|CoUninitialize\(\)|ShellExecuteA\()' \
+        "$work/trace" | sed 's/^Call [a-z0-9]*\.//; s/(.*//' | paste -sd ' ' |
         grep -qx 'CoInitializeEx ShellExecuteA CoUninitialize'
 }
-
-# What each segment's server got: the limited broadcast on the first, the
-# directed broadcast of 10.201.0.0/24 on the second.
-requests_on_both() { test "$(requests_seen) | $(requests_seen "$work/requests-b")" = "$1"; }
 
 case $case_name in
 found | no-gateway)
@@ -98,6 +94,8 @@ no-server|oversized)
     if [ "$case_name" = oversized ]; then
         check "one request" test "$(requests)" = 1
     else
+        # The limited broadcast on the first segment, the directed broadcast
+        # of 10.201.0.0/24 on the second.
         check "five requests on each segment" requests_on_both "5x255.255.255.255 | 5x10.201.0.255"
         check "requests about 500 ms apart" requests_paced
         check "on the second segment too" requests_paced "$work/requests-b"

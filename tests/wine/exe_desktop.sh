@@ -23,7 +23,7 @@ exe_desktop_up() {
 # Started without a shell function in between, so that $exe_pid is Wine's
 # own process (ip and env exec into it), which wait_exe may have to kill.
 start_exe() {
-    ip netns exec "$net_client" env PATH="$tools_bin:$PATH" WINEDEBUG=-all,trace+exec,+relay \
+    ip netns exec "$net_client" env PATH="$tools_bin:$PATH" WINEDEBUG=-all,+relay \
         "$wine64" "$1" some arguments 2> "$work/trace" &
     exe_pid=$!
 }
@@ -36,8 +36,6 @@ wait_exe() {
     wait "$exe_pid" || status=$?
 }
 
-# The shell call as Wine traced it: owner,"verb","file",params,dir,show
-shell_call() { sed -n 's/^.*trace:exec:ShellExecuteA //p' "$work/trace"; }
 # A relayed call's arguments as the exe passed them, each a 64-bit value
 # in hex, a string argument followed by its text.
 relayed() { sed -n "s/^.*Call $1(\(.*\)) ret=.*$/\1/p" "$work/trace"; }
