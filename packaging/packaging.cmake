@@ -14,7 +14,7 @@ set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_SOURCE_DIR}/packaging/source_date.cmake")
 
 if(WIN32)
   # Everything at the top of the archive: unpack, double-click.
-  install(TARGETS korvelin-detect RUNTIME DESTINATION .)
+  install(TARGETS korvelin-detect korvelin-probe RUNTIME DESTINATION .)
   # The README for whoever downloads the ZIP, with the line ends Notepad
   # of every Windows version shows.
   configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
@@ -30,7 +30,8 @@ if(WIN32)
 else()
   include(GNUInstallDirs)
   set(doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME}")
-  install(TARGETS korvelin-detect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The probe is a console tool: a manual page, but no menu entry.
+  install(TARGETS korvelin-detect korvelin-probe RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The desktop entry is named after the AppStream id, which software
   # centres use to tie the metadata to the menu entry.
   set(appstream_id org.korvelin_detect.KorvelinDetect)
@@ -50,7 +51,7 @@ else()
   # Debian wants the manual page and the changelog compressed, without the
   # gzip time stamp.
   set(gzipped)
-  foreach(file korvelin-detect.1 changelog)
+  foreach(file korvelin-detect.1 korvelin-probe.1 changelog)
     configure_file(packaging/${file} packaging/${file} @ONLY)
     add_custom_command(OUTPUT packaging/${file}.gz
                        COMMAND gzip -9nc ${file} > ${file}.gz
@@ -60,6 +61,7 @@ else()
   endforeach()
   add_custom_target(package_documents ALL DEPENDS ${gzipped})
   install(FILES "${CMAKE_BINARY_DIR}/packaging/korvelin-detect.1.gz"
+                "${CMAKE_BINARY_DIR}/packaging/korvelin-probe.1.gz"
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" DESTINATION ${doc_dir}
           COMPONENT debian EXCLUDE_FROM_ALL)

@@ -3,33 +3,16 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string_view>
 
+#include "datagrams.h"
+
 namespace detect {
-
-// The discovery request, byte for byte; no NUL goes on the wire.
-inline constexpr std::string_view discovery_request =
-    "REQUEST = FindServer\n"
-    "PRODUCT = korvelin\n"
-    "PROTOCOL = 0.1\n";
-static_assert(discovery_request.size() == 55);
-
-inline constexpr std::uint16_t discovery_port = 5501;
-inline constexpr std::uint32_t limited_broadcast = 0xFFFFFFFFu;
-inline constexpr int discovery_attempts = 5;
-inline constexpr long reply_wait_microseconds = 500000;
-inline constexpr std::size_t reply_buffer_size = 1024;
 
 inline constexpr std::string_view url_prefix = "http://";
 inline constexpr std::size_t url_buffer_size = 50;
-
-// True when the received bytes carry both reply markers, "ANSWER" and
-// "FindServer", case-sensitive, anywhere before the first NUL. Never reads
-// past size, so a full buffer without a terminator is judged safely.
-bool is_discovery_reply(const char* data, std::size_t size);
 
 struct free_deleter {
     void operator()(char* text) const noexcept { std::free(text); }

@@ -31,6 +31,10 @@ struct ipv4_endpoint {
 // Dotted-decimal text of an IPv4 address: at most 15 characters and a NUL.
 inline constexpr std::size_t ipv4_text_size = 16;
 
+// How long an interface's name may be, its NUL included: Linux's are 16
+// at the most, Windows' adapter names longer; those are cut.
+inline constexpr std::size_t interface_name_size = 32;
+
 // One IPv4 address of one of this host's interfaces, as the platform lists
 // it; an interface with several addresses gives several rows. Addresses in
 // host byte order.
@@ -42,11 +46,20 @@ struct interface_address {
     bool broadcast = false;
     bool loopback = false;
     bool point_to_point = false;
+    char name[interface_name_size] = {};  // see name_interfaces
 };
 
-// What one extra copy of a broadcast reaches, given how the platform sends
-// it: the whole link it is steered through (a limited broadcast on Linux),
-// or the one subnet it is addressed to (a directed broadcast on Windows).
+// Where one extra copy of a broadcast goes: to destination, and when link
+// is not 0, steered out through that interface whatever the routes say.
+struct copy_destination {
+    ipv4_endpoint destination;
+    unsigned link = 0;
+};
+
+// What one extra copy of a broadcast reaches, given how the platform can
+// send it: the whole link it is steered through (a limited broadcast on
+// Linux), or the one subnet it is addressed to (a directed broadcast on
+// Windows, which cannot steer a broadcast through a chosen adapter).
 enum class segment_kind { link, subnet };
 #ifdef _WIN32
 inline constexpr segment_kind copy_reaches = segment_kind::subnet;
@@ -80,21 +93,31 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
 // greater than 0 readable, 0 timed out, less than 0 the wait failed.
 int wait_until_readable(socket_handle socket, long timeout_microseconds);
 
+// A monotonic clock, in microseconds from an arbitrary start.
+std::int64_t monotonic_microseconds();
+
 // Fills rows with this host's IPv4 interface addresses, as many as fit, and
 // returns how many it wrote; 0 when the platform could not list them.
 // Both platforms ask through the discovery socket.
 std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows);
 
-// The local address that a limited broadcast sent from socket to port would
-// leave from, found without sending anything; none when the platform has no
-// route for a limited broadcast.
+// Fills in the name of each row's adapter, in printable ASCII, where the
+// listing left it empty and the platform can tell: Linux names them as it
+// lists them; Windows asks for its adapters' friendly names (IP Helper,
+// which only the probe links).
+void name_interfaces(std::span<interface_address> rows);
+
+// The local address that a limited broadcast to port would leave from,
+// found without sending anything; none when the platform has no route for
+// a limited broadcast. Windows asks through socket; POSIX opens a socket of
+// its own for the question and ignores this one.
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle socket, std::uint16_t port);
 
-// Sends one copy of a broadcast datagram to port on the segment of row
-// (see copy_reaches), from socket; false when the platform reports that
-// the send failed.
-bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
-                     std::uint16_t port, const interface_address& row);
+// Sends one datagram to copy.destination from socket, through copy.link
+// when that is not 0; false when the platform reports that the send failed
+// or cannot steer a send through a link.
+bool send_copy(socket_handle socket, const void* data, std::size_t size,
+               const copy_destination& copy);
 
 // Receives one datagram into buffer and records its sender. Returns the
 // number of bytes received, or -1 on failure. A datagram longer than

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,6 +61,9 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                   sizeof address) >= 0;
 }
 
+// SIOCGIFCONF names each address as it lists it.
+void name_interfaces(std::span<interface_address>) {}
+
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t port) {
     // Connecting a datagram socket only picks its route and source address;
     // nothing is sent. A probe of its own, since a connected discovery
@@ -98,6 +102,9 @@ std::size_t list_interface_addresses(socket_handle socket, std::span<interface_a
     for (std::size_t i = 0; i < count; ++i) {
         interface_address& row = rows[i];
         row.address = ipv4_of(&listed[i].ifr_addr);
+        static_assert(sizeof row.name >= sizeof listed[i].ifr_name);
+        std::memcpy(row.name, listed[i].ifr_name, sizeof listed[i].ifr_name);
+        row.name[sizeof row.name - 1] = '\0';
         ifreq answer{};
         // Linux picks the address by label and address: this one's netmask.
         row.netmask =
@@ -114,12 +121,15 @@ std::size_t list_interface_addresses(socket_handle socket, std::span<interface_a
     return count;
 }
 
-bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
-                     std::uint16_t port, const interface_address& row) {
-    // A limited broadcast steered through the row's link: exactly the
-    // datagram that a PC with that link alone would send, reaching every
-    // subnet on the link. Linux honours the index with or without a route.
-    sockaddr_in destination = to_sockaddr({INADDR_BROADCAST, port});
+bool send_copy(socket_handle socket, const void* data, std::size_t size,
+               const copy_destination& copy) {
+    if (copy.link == 0) {
+        return send_datagram(socket, data, size, copy.destination);
+    }
+    // Steered through the link with IP_PKTINFO: a limited broadcast goes
+    // out there exactly as from a PC with that link alone, reaching every
+    // subnet on it. Linux honours the index with or without a route.
+    sockaddr_in destination = to_sockaddr(copy.destination);
     iovec payload{const_cast<void*>(data), size};
     alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(in_pktinfo))> control{};
     msghdr message{};
@@ -134,7 +144,7 @@ bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
     header->cmsg_type = IP_PKTINFO;
     header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
     in_pktinfo link{};
-    link.ipi_ifindex = static_cast<int>(row.link);
+    link.ipi_ifindex = static_cast<int>(copy.link);
     std::memcpy(CMSG_DATA(header), &link, sizeof link);
     return sendmsg(socket, &message, 0) >= 0;
 }
@@ -143,11 +153,17 @@ bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
 // send: only the platform's own broadcast goes out.
 std::size_t list_interface_addresses(socket_handle, std::span<interface_address>) { return 0; }
 
-bool send_to_segment(socket_handle, const void*, std::size_t, std::uint16_t,
-                     const interface_address&) {
-    return false;
+bool send_copy(socket_handle socket, const void* data, std::size_t size,
+               const copy_destination& copy) {
+    return copy.link == 0 && send_datagram(socket, data, size, copy.destination);
 }
 #endif
+
+std::int64_t monotonic_microseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1000000 + now.tv_nsec / 1000;
+}
 
 int wait_until_readable(socket_handle socket, long timeout_microseconds) {
     // poll rather than select: no FD_SETSIZE limit on the descriptor number.

@@ -80,12 +80,21 @@ std::optional<std::uint32_t> limited_broadcast_source(socket_handle socket, std:
     return ntohl(source.sin_addr.s_addr);
 }
 
-bool send_to_segment(socket_handle socket, const void* data, std::size_t size,
-                     std::uint16_t port, const interface_address& row) {
-    // The subnet's directed broadcast, computed here: Windows often reports
-    // 255.255.255.255 as an interface's broadcast address. Its on-link host
-    // route for that address sends the copy out of the adapter that owns it.
-    return send_datagram(socket, data, size, {row.address | ~row.netmask, port});
+bool send_copy(socket_handle socket, const void* data, std::size_t size,
+               const copy_destination& copy) {
+    // Winsock cannot steer a broadcast through a chosen adapter; a directed
+    // broadcast finds its adapter by the on-link host route Windows adds
+    // for each subnet's broadcast address.
+    return copy.link == 0 && send_datagram(socket, data, size, copy.destination);
+}
+
+std::int64_t monotonic_microseconds() {
+    LARGE_INTEGER ticks{};
+    LARGE_INTEGER per_second{};
+    QueryPerformanceCounter(&ticks);
+    QueryPerformanceFrequency(&per_second);
+    return ticks.QuadPart / per_second.QuadPart * 1000000 +
+           ticks.QuadPart % per_second.QuadPart * 1000000 / per_second.QuadPart;
 }
 
 int wait_until_readable(socket_handle socket, long timeout_microseconds) {

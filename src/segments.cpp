@@ -1,33 +1,46 @@
 #include "segments.h"
 
+#include <algorithm>
+
 namespace detect {
 namespace {
 
-bool can_take_copy(const net::interface_address& row, net::segment_kind kind) {
-    // A /31 or /32 has no broadcast address of its own, and a row without a
-    // netmask names no subnet; a link must be known to be steered through.
-    const std::uint32_t host_part = ~row.netmask;
-    return row.up && row.broadcast && !row.loopback && !row.point_to_point &&
-           row.netmask != 0 && host_part > 1 &&
-           (kind == net::segment_kind::subnet || row.link != 0);
+// Why a row cannot take a copy at all, or none when it can.
+std::optional<segment_verdict> unusable(const net::interface_address& row,
+                                        net::segment_kind kind) {
+    using enum segment_verdict;
+    if (row.loopback) {
+        return loopback;
+    }
+    if (!row.up) {
+        return down;
+    }
+    if (row.point_to_point) {
+        return point_to_point;
+    }
+    if (!row.broadcast) {
+        return no_broadcast;
+    }
+    if (row.netmask == 0) {
+        return no_subnet;
+    }
+    if (~row.netmask <= 1) {
+        return too_narrow;
+    }
+    if (kind == net::segment_kind::link && row.link == 0) {
+        return no_link;
+    }
+    return std::nullopt;
 }
 
-bool same_segment(const net::interface_address& a, const net::interface_address& b,
+// Subnets are the same only with the same mask: 10.1.2.3/8 and 10.0.5.5/16
+// share a network number but not a broadcast address.
+bool on_one_segment(const net::interface_address& a, const net::interface_address& b,
                   net::segment_kind kind) {
     if (kind == net::segment_kind::link) {
         return a.link == b.link;
     }
     return a.netmask == b.netmask && (a.address & a.netmask) == (b.address & b.netmask);
-}
-
-bool holds_segment_of(std::span<const net::interface_address> segments,
-                      const net::interface_address& row, net::segment_kind kind) {
-    for (const net::interface_address& segment : segments) {
-        if (same_segment(segment, row, kind)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 const net::interface_address* row_with_address(std::span<const net::interface_address> rows,
@@ -40,26 +53,77 @@ const net::interface_address* row_with_address(std::span<const net::interface_ad
     return nullptr;
 }
 
+// A limited broadcast steered through the link reaches every subnet on it;
+// a directed broadcast, computed here because Windows often lists
+// 255.255.255.255 as an interface's broadcast address, reaches one subnet.
+net::copy_destination copy_for(const net::interface_address& row, net::segment_kind kind,
+                               std::uint16_t port) {
+    if (kind == net::segment_kind::link) {
+        return {{0xFFFFFFFFu, port}, row.link};
+    }
+    return {{row.address | ~row.netmask, port}, 0};
+}
+
 }  // namespace
 
-copy_segments choose_copy_segments(std::span<const net::interface_address> rows,
-                                   std::optional<std::uint32_t> own_source,
-                                   net::segment_kind kind) {
-    // The platform's broadcast already reached its own segment: a second,
-    // directed copy there would make a server answer twice.
+segment_plan decide_segments(std::span<const net::interface_address> rows,
+                             std::optional<std::uint32_t> own_source, net::segment_kind kind,
+                             std::uint16_t port) {
+    using enum segment_verdict;
+    // The platform's broadcast already reaches its own segment: a copy
+    // there would make a server answer twice.
     const net::interface_address* own = row_with_address(rows, own_source);
-    copy_segments chosen;
-    for (const net::interface_address& row : rows) {
-        if (!can_take_copy(row, kind) || (own != nullptr && same_segment(row, *own, kind)) ||
-            holds_segment_of(chosen.list(), row, kind)) {
+    segment_plan plan;
+    std::size_t copies = 0;
+    for (const net::interface_address& row : rows.first(std::min(rows.size(), plan.rows.size()))) {
+        segment_decision& decision = plan.rows[plan.count++];
+        decision.row = row;
+        if (own != nullptr && row.address == own->address) {
+            decision.verdict = own_broadcast;
+            decision.reached_through = own->address;
             continue;
         }
-        if (chosen.count == chosen.rows.size()) {
-            break;
+        if (const std::optional<segment_verdict> reason = unusable(row, kind)) {
+            decision.verdict = *reason;
+            continue;
         }
-        chosen.rows[chosen.count++] = row;
+        if (own != nullptr && on_one_segment(row, *own, kind)) {
+            decision.verdict = own_broadcast;
+            decision.reached_through = own->address;
+            continue;
+        }
+        decision.verdict = copies < max_copy_segments ? copy : beyond_limit;
+        for (const segment_decision& earlier : plan.list().first(plan.count - 1)) {
+            if (earlier.verdict == copy && on_one_segment(earlier.row, row, kind)) {
+                decision.verdict = same_segment;
+                decision.reached_through = earlier.row.address;
+                break;
+            }
+        }
+        if (decision.verdict == copy) {
+            decision.copy = copy_for(row, kind, port);
+            ++copies;
+        }
     }
-    return chosen;
+    return plan;
+}
+
+const char* describe(segment_verdict verdict) {
+    switch (verdict) {
+        using enum segment_verdict;
+    case own_broadcast: return "the platform's own broadcast";
+    case copy: return "a copy";
+    case loopback: return "loopback";
+    case down: return "down";
+    case point_to_point: return "point-to-point";
+    case too_narrow: return "/31 or /32, no broadcast address";
+    case no_broadcast: return "cannot broadcast";
+    case no_subnet: return "no netmask";
+    case no_link: return "link unknown";
+    case same_segment: return "same segment as";
+    case beyond_limit: return "beyond the 32nd segment";
+    }
+    return "?";
 }
 
 }  // namespace detect

@@ -1,7 +1,8 @@
-// Which attached segments get a copy of each discovery request besides the
-// one that the platform's own limited broadcast reaches. A limited
-// broadcast leaves through one interface only, and on a PC with a VPN,
-// Hyper-V or Docker adapter that is often not the LAN the server is on.
+// Which of the host's interface addresses get a copy of each discovery
+// request besides the one that the platform's own limited broadcast
+// reaches, and why each of the others gets none. A limited broadcast leaves
+// through one interface only, and on a PC with a VPN, Hyper-V or Docker
+// adapter that is often not the LAN the server is on.
 #pragma once
 
 #include <array>
@@ -17,25 +18,50 @@ namespace detect {
 // More than this many segments are not sent to; the rest are dropped.
 inline constexpr std::size_t max_copy_segments = 32;
 
-// One interface address for each segment that gets a copy, in the order
-// the platform listed them.
-struct copy_segments {
-    std::array<net::interface_address, max_copy_segments> rows{};
-    std::size_t count = 0;
-
-    [[nodiscard]] std::span<const net::interface_address> list() const {
-        return {rows.data(), count};
-    }
+// What becomes of one listed address, and why.
+enum class segment_verdict : unsigned char {
+    own_broadcast,  // the platform's own limited broadcast reaches its segment
+    copy,           // gets a copy of each request
+    loopback,
+    down,
+    point_to_point,
+    too_narrow,     // a /31 or /32: no broadcast address of its own
+    no_broadcast,   // the interface cannot carry a broadcast
+    no_subnet,      // listed without a netmask
+    no_link,        // the platform did not say which link to steer through
+    same_segment,   // another row's copy reaches it already
+    beyond_limit,   // past the max_copy_segments'th segment
 };
 
-// Picks, from the host's interface addresses, one row for each segment that
-// can carry a broadcast (up, broadcast-capable, neither loopback nor
-// point-to-point, wider than /31), except the segment of own_source, the
-// address the platform's own limited broadcast leaves from; with no
-// own_source (no route for that broadcast) every such segment is picked.
-// kind says what one copy reaches: a whole link, or one subnet.
-copy_segments choose_copy_segments(std::span<const net::interface_address> rows,
-                                   std::optional<std::uint32_t> own_source,
-                                   net::segment_kind kind);
+struct segment_decision {
+    net::interface_address row;
+    segment_verdict verdict = segment_verdict::no_broadcast;
+    // For a copy, where it goes; for own_broadcast or same_segment, the
+    // address of the row that reaches this segment already.
+    net::copy_destination copy{};
+    std::uint32_t reached_through = 0;
+};
+
+// One decision for each listed row, in the order the platform listed them.
+struct segment_plan {
+    std::array<segment_decision, net::max_interface_addresses> rows{};
+    std::size_t count = 0;
+
+    [[nodiscard]] std::span<const segment_decision> list() const { return {rows.data(), count}; }
+};
+
+// Decides every row. A row gets a copy when its segment can carry a
+// broadcast (up, broadcast-capable, neither loopback nor point-to-point,
+// wider than /31) and neither own_source's segment (the address the
+// platform's own limited broadcast leaves from; none when there is no
+// route for it) nor an earlier copy reaches it. kind says what one copy
+// reaches: a whole link, steered through with the limited broadcast, or
+// one subnet, at its directed broadcast address. port is the copy's.
+segment_plan decide_segments(std::span<const net::interface_address> rows,
+                             std::optional<std::uint32_t> own_source, net::segment_kind kind,
+                             std::uint16_t port);
+
+// The short reason for a verdict, as the probe prints it.
+const char* describe(segment_verdict verdict);
 
 }  // namespace detect

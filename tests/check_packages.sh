@@ -36,19 +36,24 @@ contents=$(dpkg-deb --contents "$deb")
 has() {  # has MODE PATH: the package installs PATH, owned by root, with MODE
     awk -v mode="$1" -v path="./$2" '$6 == path && $1 == mode && $2 == "root/root" { found = 1 } END { exit !found }' <<< "$contents"
 }
-check "program in /usr/bin" has -rwxr-xr-x usr/bin/korvelin-detect
+check "launcher in /usr/bin" has -rwxr-xr-x usr/bin/korvelin-detect
+check "probe in /usr/bin" has -rwxr-xr-x usr/bin/korvelin-probe
+check "one menu entry, the launcher's" test "$(grep -c '\.desktop$' <<< "$contents")" = 1
 check "menu entry" has -rw-r--r-- "usr/share/applications/$appstream_id.desktop"
 check "AppStream metadata" has -rw-r--r-- "usr/share/metainfo/$appstream_id.metainfo.xml"
 check "icon the menu entry names" has -rw-r--r-- "usr/share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$desktop_entry").svg"
 check "manual page" has -rw-r--r-- usr/share/man/man1/korvelin-detect.1.gz
+check "the probe's manual page" has -rw-r--r-- usr/share/man/man1/korvelin-probe.1.gz
 check "copyright" has -rw-r--r-- usr/share/doc/korvelin-detect/copyright
 check "no test program" test -z "$(grep -E 'responder|_test|fuzz|gtest|gmock' <<< "$contents")"
 
 dpkg-deb --extract "$deb" "$scratch/deb"
 check "menu entry starts the installed program" \
     test -x "$scratch/deb/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop_entry")"
-strip -o "$scratch/stripped" "$source_dir/build/linux/korvelin-detect"
-check "packaged program is the one built, stripped" cmp "$scratch/deb/usr/bin/korvelin-detect" "$scratch/stripped"
+for program in korvelin-detect korvelin-probe; do
+    strip -o "$scratch/$program" "$source_dir/build/linux/$program"
+    check "packaged $program is the one built, stripped" cmp "$scratch/deb/usr/bin/$program" "$scratch/$program"
+done
 appstream_valid() {  # no error and no warning, and the release that CMake sets
     local metainfo=$scratch/deb/usr/share/metainfo/$appstream_id.metainfo.xml report
     report=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EW]:' <<< "$report" &&
@@ -56,7 +61,9 @@ appstream_valid() {  # no error and no warning, and the release that CMake sets
         { echo "$report"; return 1; }
 }
 check "AppStream metadata valid, for release $version" appstream_valid
-check "manual page reads" test -n "$(zcat "$scratch/deb/usr/share/man/man1/korvelin-detect.1.gz" | grep "$version")"
+for page in korvelin-detect korvelin-probe; do
+    check "$page manual page reads" test -n "$(zcat "$scratch/deb/usr/share/man/man1/$page.1.gz" | grep "$version")"
+done
 if command -v lintian > /dev/null; then
     check "lintian finds no error or warning" lintian --fail-on error,warning "$deb"
 else
@@ -64,11 +71,13 @@ else
 fi
 
 check "Windows ZIP $version exists" test -f "$zip"
-check "ZIP holds the exe, README.txt and LICENSE.txt at its top" \
-    test "$(cmake -E tar tf "$zip" | sort | paste -sd ' ')" = "LICENSE.txt README.txt korvelin-detect.exe"
+check "ZIP holds both exes, README.txt and LICENSE.txt at its top" \
+    test "$(cmake -E tar tf "$zip" | sort | paste -sd ' ')" = "LICENSE.txt README.txt korvelin-detect.exe korvelin-probe.exe"
 mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$zip")
-check "zipped exe is the one built" cmp "$scratch/zip/korvelin-detect.exe" "$source_dir/build/windows/korvelin-detect.exe"
+for exe in korvelin-detect.exe korvelin-probe.exe; do
+    check "zipped $exe is the one built" cmp "$scratch/zip/$exe" "$source_dir/build/windows/$exe"
+done
 check "licence in the ZIP" cmp "$scratch/zip/LICENSE.txt" "$source_dir/LICENSE"
 check "the user's README in the ZIP, with Windows line ends" \
     cmp "$scratch/zip/README.txt" <(sed "s/@PROJECT_VERSION@/$version/; s/\$/\r/" "$source_dir/packaging/README-windows.txt")
@@ -92,7 +101,7 @@ plain_install() {  # what a distribution's packaging gets from cmake --install
         test -x "$scratch/plain/bin/korvelin-detect" && test ! -e "$scratch/plain/share/doc"
 }
 check "a plain install gets the program but not the Debian copyright and changelog" plain_install
-for file in windows/korvelin-detect.exe linux/korvelin-detect \
+for file in windows/korvelin-detect.exe windows/korvelin-probe.exe linux/korvelin-detect linux/korvelin-probe \
             "packages/${deb##*/}" "packages/${zip##*/}" packages/SHA256SUMS; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
 done
@@ -110,19 +119,21 @@ signed_release() {
             "$scratch/one/scripts/package" > /dev/null 2>&1 &&
         (cd "$scratch/signed" && cmake -E tar xf "$scratch/one/build/packages/${zip##*/}")
 }
-unsigned_is_tested() {
-    osslsigncode remove-signature -in "$scratch/signed/korvelin-detect.exe" -out "$scratch/unsigned.exe" > /dev/null &&
-        cmp "$scratch/unsigned.exe" "$source_dir/build/windows/korvelin-detect.exe"
+unsigned_is_tested() {  # unsigned_is_tested EXE-NAME
+    osslsigncode remove-signature -in "$scratch/signed/$1" -out "$scratch/unsigned-$1" > /dev/null &&
+        cmp "$scratch/unsigned-$1" "$source_dir/build/windows/$1"
 }
 key_nowhere() {
     ! grep -rqF -e "$(sed -n 2p "$keys/key.pem")" "$scratch/one/build" "$scratch/signed" &&
         [ -z "$(find "$scratch/one/build" -name '*.p12' -o -name '*.pem')" ]
 }
-check "scripts/package signs the zipped exe" signed_release
+check "scripts/package signs the zipped exes" signed_release
 signature_verifies() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" > /dev/null; }
-check "the signature verifies against the vendor's certificate" \
-    signature_verifies "$scratch/signed/korvelin-detect.exe"
-check "without its signature it is the exe that was tested" unsigned_is_tested
+for exe in korvelin-detect.exe korvelin-probe.exe; do
+    check "$exe's signature verifies against the vendor's certificate" \
+        signature_verifies "$scratch/signed/$exe"
+    check "without its signature it is the $exe that was tested" unsigned_is_tested "$exe"
+done
 check "the key is in no build file and no package" key_nowhere
 
 [ "$failures" = 0 ]

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "probe.h"
+#include "probe_report.h"
 #include "segments.h"
 
 using namespace std::string_literals;
@@ -18,27 +21,33 @@ namespace {
 struct reply_case {
     const char* name;
     std::string bytes;
-    bool accepted;
+    detect::reply_verdict verdict;
 };
 
 TEST(AcceptanceRule, JudgesTheTextBeforeTheFirstNul) {
+    using enum detect::reply_verdict;
+    const std::string markers_at_the_end = std::string(1008, '-') + "ANSWERFindServer";
     const reply_case cases[] = {
-        {"both markers", "ANSWER = FindServer\nPRODUCT = korvelin\n", true},
-        {"markers in either order", "FindServer...ANSWER", true},
-        {"markers run together", "ANSWERFindServer", true},
-        {"another product and protocol", "ANSWER FindServer PRODUCT = other\nPROTOCOL = 9", true},
-        {"only ANSWER", "ANSWER = something", false},
-        {"only FindServer", "REPLY = FindServer", false},
-        {"lower case", "answer findserver", false},
-        {"capitalised", "Answer FindServer", false},
-        {"split marker", "ANS WER FindServer", false},
-        {"second marker after NUL", "ANSWER\0FindServer"s, false},
-        {"both markers after NUL", "\0ANSWER FindServer"s, false},
-        {"the request echoed back", std::string(detect::discovery_request), false},
-        {"empty", "", false},
+        {"both markers", "ANSWER = FindServer\nPRODUCT = korvelin\n", accepted},
+        {"markers in either order", "FindServer...ANSWER", accepted},
+        {"markers run together", "ANSWERFindServer", accepted},
+        {"another product and protocol", "ANSWER FindServer PRODUCT = other\nPROTOCOL = 9", accepted},
+        {"only ANSWER", "ANSWER = something", no_findserver_marker},
+        {"only FindServer", "REPLY = FindServer", no_answer_marker},
+        {"lower case", "answer findserver", no_answer_marker},
+        {"capitalised", "Answer FindServer", no_answer_marker},
+        {"split marker", "ANS WER FindServer", no_answer_marker},
+        {"second marker after NUL", "ANSWER\0FindServer"s, marker_after_nul},
+        {"both markers after NUL", "\0ANSWER FindServer"s, marker_after_nul},
+        {"ANSWER after NUL, FindServer before", "FindServer\0ANSWER"s, marker_after_nul},
+        {"the request echoed back", std::string(detect::discovery_request), no_answer_marker},
+        {"empty", "", no_answer_marker},
+        {"1024 bytes", markers_at_the_end, accepted},
+        {"1025 bytes", "-" + markers_at_the_end, oversized},
     };
     for (const reply_case& c : cases) {
-        EXPECT_EQ(detect::is_discovery_reply(c.bytes.data(), c.bytes.size()), c.accepted)
+        EXPECT_EQ(detect::judge_reply(c.bytes.data(), c.bytes.size()), c.verdict) << c.name;
+        EXPECT_EQ(detect::is_discovery_reply(c.bytes.data(), c.bytes.size()), c.verdict == accepted)
             << c.name;
     }
 }
@@ -48,9 +57,9 @@ TEST(AcceptanceRule, StaysWithinTheReceivedBytes) {
     // its end must not count, one that ends on its last byte must.
     std::string memory(1100, 'x');
     memory.replace(0, 6, "ANSWER");
-    memory.replace(1020, 10, "FindServer");
-    EXPECT_FALSE(detect::is_discovery_reply(memory.data(), 1024));
-    EXPECT_TRUE(detect::is_discovery_reply(memory.data(), 1030));
+    memory.replace(1014, 10, "FindServer");
+    EXPECT_FALSE(detect::is_discovery_reply(memory.data(), 1023));
+    EXPECT_TRUE(detect::is_discovery_reply(memory.data(), 1024));
 
     // Exactly 1024 bytes on the heap, no NUL: a sanitizer run sees any over-read.
     std::vector<char> full(1024, 'x');
@@ -88,12 +97,26 @@ net::interface_address lan(std::uint32_t address, int prefix, unsigned link,
 const std::vector<net::interface_address> three_links = {
     lan(ipv4(10, 2, 0, 1), 24, 2), lan(ipv4(10, 3, 0, 1), 24, 3), lan(ipv4(10, 4, 0, 1), 24, 4)};
 
+// "10.3.0.255:5501", or "255.255.255.255:5501 through link 3".
+std::string text_of(const net::copy_destination& copy) {
+    char text[net::ipv4_text_size];
+    net::format_ipv4(copy.destination.address, text);
+    return text + ":"s + std::to_string(copy.destination.port) +
+           (copy.link != 0 ? " through link " + std::to_string(copy.link) : "");
+}
+
+// Where the copies to links 3 and 4 of three_links go on this platform.
+const std::array<std::string, 2> copies_of_three_links =
+    net::copy_reaches == net::segment_kind::link
+        ? std::array{"255.255.255.255:5501 through link 3"s, "255.255.255.255:5501 through link 4"s}
+        : std::array{"10.3.0.255:5501"s, "10.4.0.255:5501"s};
+
 struct discovery_case {
     const char* name;
     std::deque<bool> socket_opens;
     std::deque<bool> sends_succeed;
     std::deque<int> wait_results;
-    std::optional<fake_reply> reply;
+    std::deque<fake_reply> replies;
     std::string calls;
     const char* result;  // nullptr: no server
     std::vector<net::interface_address> interfaces = {};
@@ -103,45 +126,45 @@ struct discovery_case {
 TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
     const std::string opened = "socket broadcast interfaces route";
     const discovery_case cases[] = {
-        {"answer to the first request", {}, {}, {1}, fake_reply{valid_reply, server},
+        {"answer to the first request", {}, {}, {1}, {fake_reply{valid_reply, server}},
          opened + " send wait receive close", "10.200.0.2"},
-        {"no server: five sends, five waits", {}, {}, {}, std::nullopt,
+        {"no server: five sends, five waits", {}, {}, {}, {},
          opened + " " + repeat("send wait", 5) + " close", nullptr},
-        {"reply during the third wait", {}, {}, {0, 0, 1}, fake_reply{valid_reply, server},
+        {"reply during the third wait", {}, {}, {0, 0, 1}, {fake_reply{valid_reply, server}},
          opened + " " + repeat("send wait", 3) + " receive close", "10.200.0.2"},
-        {"failed send skips its wait", {}, {false, true}, {1}, fake_reply{valid_reply, server},
+        {"failed send skips its wait", {}, {false, true}, {1}, {fake_reply{valid_reply, server}},
          opened + " send send wait receive close", "10.200.0.2"},
-        {"every send fails", {}, {false, false, false, false, false}, {}, std::nullopt,
+        {"every send fails", {}, {false, false, false, false, false}, {}, {},
          opened + " " + repeat("send", 5) + " close", nullptr},
-        {"failed wait sends again", {}, {}, {-1, 1}, fake_reply{valid_reply, server},
+        {"failed wait sends again", {}, {}, {-1, 1}, {fake_reply{valid_reply, server}},
          opened + " send wait send wait receive close", "10.200.0.2"},
-        {"socket opens on the retry", {false}, {}, {1}, fake_reply{valid_reply, server},
+        {"socket opens on the retry", {false}, {}, {1}, {fake_reply{valid_reply, server}},
          "socket " + opened + " send wait receive close", "10.200.0.2"},
-        {"socket fails twice", {false, false}, {}, {}, std::nullopt, "socket socket", nullptr},
-        {"receive fails", {}, {}, {1}, std::nullopt, opened + " send wait receive close",
+        {"socket fails twice", {false, false}, {}, {}, {}, "socket socket", nullptr},
+        {"receive fails", {}, {}, {1}, {}, opened + " send wait receive close",
          nullptr},
         {"rejected first datagram ends discovery", {}, {}, {1},
-         fake_reply{"REPLY = FindServer", server}, opened + " send wait receive close", nullptr},
-        {"empty datagram", {}, {}, {1}, fake_reply{"", server},
+         {fake_reply{"REPLY = FindServer", server}}, opened + " send wait receive close", nullptr},
+        {"empty datagram", {}, {}, {1}, {fake_reply{"", server}},
          opened + " send wait receive close", nullptr},
         {"1024 bytes, markers at the end", {}, {}, {1},
-         fake_reply{std::string(1008, '-') + "ANSWERFindServer", 0xC0A80101},
+         {fake_reply{std::string(1008, '-') + "ANSWERFindServer", 0xC0A80101}},
          opened + " send wait receive close", "192.168.1.1"},
-        {"1025 bytes", {}, {}, {1}, fake_reply{std::string(1009, '-') + "ANSWERFindServer", 1},
+        {"1025 bytes", {}, {}, {1}, {fake_reply{std::string(1009, '-') + "ANSWERFindServer", 1}},
          opened + " send wait receive close", nullptr},
         {"address in the text is not used", {}, {}, {1},
-         fake_reply{"ANSWER FindServer 192.168.7.7 file:///etc", server},
+         {fake_reply{"ANSWER FindServer 192.168.7.7 file:///etc", server}},
          opened + " send wait receive close", "10.200.0.2"},
-        {"lowest and highest octets", {}, {}, {1}, fake_reply{valid_reply, 0xFF000001},
+        {"lowest and highest octets", {}, {}, {1}, {fake_reply{valid_reply, 0xFF000001}},
          opened + " send wait receive close", "255.0.0.1"},
-        {"other links get a copy before the wait", {}, {}, {1}, fake_reply{valid_reply, server},
+        {"other links get a copy before the wait", {}, {}, {1}, {fake_reply{valid_reply, server}},
          opened + " send copy copy wait receive close", "10.200.0.2", three_links},
-        {"no server: every attempt copies", {}, {}, {}, std::nullopt,
+        {"no server: every attempt copies", {}, {}, {}, {},
          opened + " " + repeat("send copy copy wait", 5) + " close", nullptr, three_links},
         {"own broadcast and a copy refused, the last copy sent", {}, {false}, {1},
-         fake_reply{valid_reply, server}, opened + " send copy copy wait receive close",
+         {fake_reply{valid_reply, server}}, opened + " send copy copy wait receive close",
          "10.200.0.2", three_links, {false, true}},
-        {"every send and copy fails", {}, {false, false, false, false, false}, {}, std::nullopt,
+        {"every send and copy fails", {}, {false, false, false, false, false}, {}, {},
          opened + " " + repeat("send copy copy", 5) + " close", nullptr, three_links,
          std::deque<bool>(10, false)},
     };
@@ -150,7 +173,7 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
         fake().socket_opens = c.socket_opens;
         fake().sends_succeed = c.sends_succeed;
         fake().wait_results = c.wait_results;
-        fake().reply = c.reply;
+        fake().replies = c.replies;
         fake().interfaces = c.interfaces;
         fake().own_source = three_links[0].address;
         fake().copies_succeed = c.copies_succeed;
@@ -173,8 +196,8 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
             EXPECT_EQ(destination.address, 0xFFFFFFFFu);
             EXPECT_EQ(destination.port, 5501);
         }
-        for (std::size_t i = 0; i < fake().copied_to.size(); ++i) {
-            EXPECT_EQ(fake().copied_to[i], three_links[1 + i % 2].address) << "copy " << i;
+        for (std::size_t i = 0; i < fake().copies.size(); ++i) {
+            EXPECT_EQ(text_of(fake().copies[i]), copies_of_three_links[i % 2]) << "copy " << i;
         }
         for (const long timeout : fake().wait_timeouts) {
             EXPECT_EQ(timeout, 500000);
@@ -185,55 +208,194 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
     }
 }
 
-std::vector<std::uint32_t> addresses(std::span<const net::interface_address> rows) {
-    std::vector<std::uint32_t> list;
-    for (const net::interface_address& row : rows) {
-        list.push_back(row.address);
+// One word for each row's verdict; "(A)" names the row whose broadcast or
+// copy reaches it already, when that is another.
+std::string verdict_words(const detect::segment_plan& plan) {
+    static const char* const words[] = {"own",    "copy",   "loopback", "down",
+                                        "p2p",    "narrow", "nobcast",  "nomask",
+                                        "nolink", "same",   "beyond"};
+    std::string text;
+    for (const detect::segment_decision& decision : plan.list()) {
+        if (!text.empty()) {
+            text += ' ';
+        }
+        text += words[static_cast<int>(decision.verdict)];
+        if (decision.reached_through != 0 && decision.reached_through != decision.row.address) {
+            char reached[net::ipv4_text_size];
+            net::format_ipv4(decision.reached_through, reached);
+            text.append("(").append(reached).append(")");
+        }
     }
-    return list;
+    return text;
 }
 
-struct selection_case {
+struct segment_case {
     const char* name;
     net::segment_kind kind;
     std::vector<net::interface_address> rows;
     std::optional<std::uint32_t> own_source;
-    std::vector<std::uint32_t> chosen;  // the addresses of the rows picked
+    std::string verdicts;
+    std::vector<std::string> copies = {};  // where each copy goes, in row order
 };
 
-TEST(ChooseCopySegments, PicksEachOtherSegmentOnce) {
+TEST(DecideSegments, GivesEveryRowItsVerdictAndEachCopyItsDestination) {
     using enum net::segment_kind;
     const std::uint32_t a = ipv4(10, 2, 0, 1), b = ipv4(10, 3, 0, 1), c = ipv4(10, 2, 0, 9);
     const std::vector<net::interface_address> unusable = {
         lan(ipv4(127, 0, 0, 1), 8, 1, "ul"), lan(a, 24, 2, "b"), lan(a, 24, 3, "up"),
         lan(a, 24, 4, "ubp"), lan(a, 24, 5, "u"), lan(a, 31, 6), lan(a, 32, 7), lan(a, 0, 8),
-        lan(a, 24, 0)};  // link 0: cannot be steered through
+        lan(a, 24, 0),  // link 0: cannot be steered through
+        lan(ipv4(127, 0, 0, 2), 8, 1, "ubl")};
+    const std::string unusable_on_links = "loopback down p2p p2p nobcast narrow narrow nomask";
     const std::vector<net::interface_address> three_addresses_one_link = {
         lan(a, 24, 2), lan(b, 24, 3), lan(ipv4(10, 9, 0, 1), 16, 2), lan(ipv4(10, 9, 1, 1), 16, 2)};
     std::vector<net::interface_address> forty_links;
+    std::string thirty_two_copies_eight_beyond;
+    std::vector<std::string> copies_through_links_1_to_32;
     for (unsigned link = 1; link <= 40; ++link) {
         forty_links.push_back(lan(ipv4(10, link, 0, 1), 24, link));
+        thirty_two_copies_eight_beyond += link == 1 ? "copy" : link <= 32 ? " copy" : " beyond";
+        if (link <= 32) {
+            copies_through_links_1_to_32.push_back("255.255.255.255:5501 through link " +
+                                                   std::to_string(link));
+        }
     }
-    const selection_case cases[] = {
-        {"unusable rows on links", link, unusable, std::nullopt, {}},
-        {"on subnets, a row without a link counts", subnet, unusable, std::nullopt, {a}},
+    const segment_case cases[] = {
+        {"every reason for no copy, on links", link, unusable, std::nullopt,
+         unusable_on_links + " nolink loopback"},
+        {"on subnets, a row without a link counts", subnet, unusable, std::nullopt,
+         unusable_on_links + " copy loopback", {"10.2.0.255:5501"}},
         {"a link listed three times gets one copy", link, three_addresses_one_link, std::nullopt,
-         {a, b}},
+         "copy copy same(10.2.0.1) same(10.2.0.1)",
+         {"255.255.255.255:5501 through link 2", "255.255.255.255:5501 through link 3"}},
         {"each subnet of a link gets its own", subnet, three_addresses_one_link, std::nullopt,
-         {a, b, ipv4(10, 9, 0, 1)}},
+         "copy copy copy same(10.9.0.1)",
+         {"10.2.0.255:5501", "10.3.0.255:5501", "10.9.255.255:5501"}},
+        {"one network number, two masks: two subnets", subnet,
+         {lan(ipv4(10, 1, 2, 3), 8, 2), lan(ipv4(10, 0, 5, 5), 16, 3)}, std::nullopt, "copy copy",
+         {"10.255.255.255:5501", "10.0.255.255:5501"}},
         {"two adapters on one subnet get one", subnet, {lan(a, 24, 2), lan(c, 24, 3)},
-         std::nullopt, {a}},
+         std::nullopt, "copy same(10.2.0.1)", {"10.2.0.255:5501"}},
         {"the own link gets none, its other subnet neither", link, three_addresses_one_link,
-         ipv4(10, 9, 1, 1), {b}},
+         ipv4(10, 9, 1, 1), "own(10.9.1.1) copy own(10.9.1.1) own",
+         {"255.255.255.255:5501 through link 3"}},
         {"the own subnet gets none, on any adapter", subnet,
-         {lan(c, 24, 2), lan(b, 24, 3), lan(a, 24, 4)}, a, {b}},
+         {lan(c, 24, 2), lan(b, 24, 3), lan(a, 24, 4)}, a, "own(10.2.0.1) copy own",
+         {"10.3.0.255:5501"}},
         {"no more than 32 segments", link, forty_links, std::nullopt,
-         addresses({forty_links.data(), 32})},
+         thirty_two_copies_eight_beyond, copies_through_links_1_to_32},
     };
-    for (const selection_case& c : cases) {
-        const detect::copy_segments chosen =
-            detect::choose_copy_segments(c.rows, c.own_source, c.kind);
-        EXPECT_EQ(addresses(chosen.list()), c.chosen) << c.name;
+    for (const segment_case& c : cases) {
+        const detect::segment_plan plan = detect::decide_segments(c.rows, c.own_source, c.kind, 5501);
+        EXPECT_EQ(verdict_words(plan), c.verdicts) << c.name;
+        std::vector<std::string> copies;
+        for (const detect::segment_decision& decision : plan.list()) {
+            if (decision.verdict == detect::segment_verdict::copy) {
+                copies.push_back(text_of(decision.copy));
+            }
+        }
+        EXPECT_EQ(copies, c.copies) << c.name;
+    }
+}
+
+TEST(EscapeReplyText, WritesOnlyPrintableAscii) {
+    const struct {
+        std::string bytes;
+        const char* shown;
+    } cases[] = {
+        {"ANSWER = FindServer", "ANSWER = FindServer"},
+        {"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"},
+        {"line\r\n\tend", "line\\x0d\\x0a\\x09end"},
+        {"\x7f\x80\xc3\xa9\xff", "\\x7f\\x80\\xc3\\xa9\\xff"},
+        {"a\0b"s, "a\\x00b"},
+        {"C:\\x41", "C:\\\\x41"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detect::escape_reply_text(c.bytes).view(), c.shown) << c.shown;
+    }
+}
+
+struct probe_case {
+    const char* name;
+    std::deque<bool> socket_opens;
+    std::deque<bool> sends_succeed;
+    std::deque<int> wait_results;
+    std::deque<fake_reply> replies;
+    std::string senders;  // address, datagrams and verdict of each listed one
+    std::size_t unlisted;
+    int exit_status;
+    std::string conclusion;
+};
+
+TEST(RunProbe, ListensThroughEveryWaitAndSaysWhatTheLauncherWouldDo) {
+    const std::string box = "korvelin-detect would show \"Server wasn't found\": ";
+    const fake_reply stray{"ANSWER = hello\n", ipv4(10, 200, 0, 3)};
+    const fake_reply server_b{valid_reply, ipv4(10, 201, 0, 2)};
+    std::deque<fake_reply> seventy_senders;
+    std::string sixty_four_listed;
+    for (std::uint32_t host = 1; host <= 70; ++host) {
+        seventy_senders.push_back({valid_reply, ipv4(10, 200, 1, host)});
+        if (host <= 64) {
+            sixty_four_listed += " 10.200.1." + std::to_string(host) + " 1 accepted";
+        }
+    }
+    const probe_case cases[] = {
+        {"the first datagram accepted", {}, {}, {1, 1}, {{valid_reply, server}, {valid_reply, server}},
+         " 10.200.0.2 2 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2"},
+        {"the first rejected, accepted ones later, in later waits", {}, {}, {1, 1, 0, 1},
+         {stray, {valid_reply, server}, server_b}, " 10.200.0.3 1 rejected 10.200.0.2 1 accepted"
+         " 10.201.0.2 1 accepted", 0, 1,
+         box + "the first answer, from 10.200.0.3, was rejected (no \"FindServer\"). It judges "
+               "the first answer only; accepted ones came later from 10.200.0.2, 10.201.0.2."},
+        {"an oversized datagram is received and judged", {}, {}, {1},
+         {{std::string(2000, '-') + "ANSWERFindServer", server}}, " 10.200.0.2 1 rejected", 0, 1,
+         box + "the first answer, from 10.200.0.2, was rejected (over 1024 bytes). No answer "
+               "was accepted."},
+        {"a receive that fails is not an answer", {}, {}, {1}, {}, "", 0, 1,
+         box + "nothing answered. See Troubleshooting in the README: a server behind a router, "
+               "across a full-tunnel VPN, or a firewall that drops the request or the answer."},
+        {"64 senders listed, more counted", {}, {}, std::deque<int>(70, 1), seventy_senders,
+         sixty_four_listed, 6, 0, "korvelin-detect would open http://10.200.1.1"},
+        {"every send refused", {}, std::deque<bool>(5, false), {}, {}, "", 0, 2,
+         box + "every request was refused: no network here can carry a broadcast."},
+        {"no socket", {false, false}, {}, {}, {}, "", 0, 2,
+         box + "no UDP socket could be opened."},
+    };
+    for (const probe_case& c : cases) {
+        reset_fake();
+        fake().socket_opens = c.socket_opens;
+        fake().sends_succeed = c.sends_succeed;
+        fake().wait_results = c.wait_results;
+        fake().replies = c.replies;
+
+        const detect::probe_report report = detect::run_probe();
+
+        SCOPED_TRACE(c.name);
+        std::string senders;
+        for (const detect::probe_sender& sender : report.listed()) {
+            char address[net::ipv4_text_size];
+            net::format_ipv4(sender.address, address);
+            senders += " "s + address + " " + std::to_string(sender.datagrams) +
+                       (sender.verdict == detect::reply_verdict::accepted ? " accepted" : " rejected");
+        }
+        EXPECT_EQ(senders, c.senders);
+        EXPECT_EQ(report.unlisted_senders, c.unlisted);
+        EXPECT_EQ(detect::exit_status(report.outcome), c.exit_status);
+        EXPECT_EQ(detect::conclusion(report).view(), c.conclusion);
+        EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
+        if (!c.socket_opens.empty()) {
+            continue;
+        }
+        // The launcher's five attempts, each listened to for 500 ms.
+        std::size_t sends = 0;
+        for (std::size_t at = fake().calls.find("send"); at != std::string::npos;
+             at = fake().calls.find("send", at + 1)) {
+            ++sends;
+        }
+        EXPECT_EQ(sends, 5u);
+        for (const long timeout : fake().wait_timeouts) {
+            EXPECT_EQ(timeout, 500000);
+        }
     }
 }
 
@@ -259,7 +421,7 @@ TEST(RunLauncher, ShowsOneOutcomeAndStopsTheStackItStarted) {
         fake().stack_starts = c.stack_starts;
         fake().socket_opens = c.socket_opens;
         fake().wait_results = c.wait_results;
-        fake().reply = fake_reply{valid_reply, server};
+        fake().replies = {fake_reply{valid_reply, server}};
 
         SCOPED_TRACE(c.name);
         EXPECT_EQ(detect::run_launcher(), 0);

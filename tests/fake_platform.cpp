@@ -66,35 +66,45 @@ std::size_t list_interface_addresses(socket_handle, std::span<interface_address>
     return count;
 }
 
+void name_interfaces(std::span<interface_address>) { record("names"); }
+
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
     record("route");
     return the_fake.own_source;
 }
 
-bool send_to_segment(socket_handle, const void* data, std::size_t size, std::uint16_t,
-                     const interface_address& row) {
+bool send_copy(socket_handle, const void* data, std::size_t size, const copy_destination& copy) {
     record("copy");
-    the_fake.copied_to.push_back(row.address);
+    the_fake.copies.push_back(copy);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
     return next(the_fake.copies_succeed, true);
 }
 
+std::int64_t monotonic_microseconds() { return the_fake.now_microseconds; }
+
 int wait_until_readable(socket_handle, long timeout_microseconds) {
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);
-    return next(the_fake.wait_results, 0);
+    const int result = next(the_fake.wait_results, 0);
+    if (result == 0) {
+        the_fake.now_microseconds += timeout_microseconds;
+    }
+    return result;
 }
 
 long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
-    if (!the_fake.reply || the_fake.reply->bytes.size() > capacity) {
+    if (the_fake.replies.empty()) {
         return -1;
     }
-    const std::string& bytes = the_fake.reply->bytes;
-    std::copy(bytes.begin(), bytes.end(), buffer);
-    sender.address = the_fake.reply->sender;
-    return static_cast<long>(bytes.size());
+    const fake_reply reply = next(the_fake.replies, {});
+    if (reply.bytes.size() > capacity) {
+        return -1;
+    }
+    std::copy(reply.bytes.begin(), reply.bytes.end(), buffer);
+    sender.address = reply.sender;
+    return static_cast<long>(reply.bytes.size());
 }
 
 bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]) {

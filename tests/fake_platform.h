@@ -24,15 +24,16 @@ struct fake_platform {
     std::optional<std::uint32_t> own_source;  // where the platform's broadcast leaves from
     std::deque<bool> copies_succeed;
     std::deque<int> wait_results;
-    std::optional<fake_reply> reply;  // none: the receive fails
+    std::deque<fake_reply> replies;  // received in order; none left: the receive fails
 
     // Record.
     std::string calls;  // e.g. "socket broadcast interfaces route send copy wait receive close"
     std::vector<net::ipv4_endpoint> destinations;  // of the sends, not the copies
-    std::vector<std::uint32_t> copied_to;          // the address of each copy's row
+    std::vector<net::copy_destination> copies;     // where each copy went
     std::vector<std::string> payloads;
     std::vector<long> wait_timeouts;
     std::size_t receive_capacity = 0;
+    std::int64_t now_microseconds = 0;  // advanced by every wait that times out
     int sockets_open = 0;
     std::vector<std::string> opened_urls;
     std::vector<std::string> warnings;  // "caption|text"

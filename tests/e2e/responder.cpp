@@ -1,16 +1,23 @@
 // A stand-in korvelin server for the end-to-end tests. Listens on UDP 5501
 // and, for every datagram, appends "MILLISECONDS SIZE request|other
 // DESTINATION" to the log file (the address the datagram was sent to:
-// 255.255.255.255, a subnet's broadcast address, ...), then answers the sender with each --send reply in order. The
-// log file appears once the port is bound: callers wait for it.
+// 255.255.255.255, a subnet's broadcast address, ...), then answers the
+// sender with each reply in order. The log file appears once the port is
+// bound: callers wait for it.
 //
-//   responder LOG [--send TEXT | --send-size N]...
+//   responder LOG [--delay MS] [--send TEXT | --send-size N | --send-from ADDRESS TEXT]...
 //
-// --send-size N sends a valid reply padded with dots to N bytes; N = 0 sends
-// an empty datagram. Runs until it is killed.
+// --delay MS waits that long before answering each datagram, as a slower
+// server on another segment would.
+// --send-size N sends "ANSWER = FindServer\n" padded with dots to N bytes,
+// or N dots when N is below its 20 bytes (0: an empty datagram).
+// --send-from sends TEXT from ADDRESS, another address of this host, as a
+// second host on the segment would. Runs until it is killed.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <time.h>
 
 #include <array>
 #include <chrono>
@@ -29,6 +36,24 @@ constexpr std::string_view expected_request =
     "REQUEST = FindServer\nPRODUCT = korvelin\nPROTOCOL = 0.1\n";
 constexpr unsigned short discovery_port = 5501;
 
+struct reply {
+    std::string text;
+    int from = -1;  // the socket it goes out from; -1: the listener
+};
+
+// A socket bound to address, any port, to send from.
+int socket_at(const char* address) {
+    const int sender = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (sender < 0 || inet_pton(AF_INET, address, &local.sin_addr) != 1 ||
+        bind(sender, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        std::perror("responder: --send-from");
+        std::exit(1);
+    }
+    return sender;
+}
+
 std::string reply_of_size(std::size_t size) {
     std::string reply = "ANSWER = FindServer\n";
     reply.resize(size, '.');
@@ -44,14 +69,22 @@ long long monotonic_ms() {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: responder LOG [--send TEXT | --send-size N]...\n");
+        std::fprintf(stderr, "usage: responder LOG [--send TEXT | --send-size N | --send-from ADDRESS TEXT]...\n");
         return 2;
     }
-    std::vector<std::string> replies;
+    std::vector<reply> replies;
+    long delay_ms = 0;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
-        replies.push_back(option == "--send-size" ? reply_of_size(std::strtoul(argv[i + 1], nullptr, 10))
-                                                  : std::string(argv[i + 1]));
+        if (option == "--delay") {
+            delay_ms = std::strtol(argv[i + 1], nullptr, 10);
+        } else if (option == "--send-from" && i + 2 < argc) {
+            replies.push_back({argv[i + 2], socket_at(argv[i + 1])});
+            ++i;
+        } else {
+            replies.push_back({option == "--send-size" ? reply_of_size(std::strtoul(argv[i + 1], nullptr, 10))
+                                                       : std::string(argv[i + 1])});
+        }
     }
 
     const int listener = socket(AF_INET, SOCK_DGRAM, 0);
@@ -103,8 +136,12 @@ int main(int argc, char** argv) {
         std::fprintf(log, "%lld %zd %s %s\n", monotonic_ms(), size, is_request ? "request" : "other",
                      destination_text);
         std::fflush(log);
-        for (const std::string& reply : replies) {
-            sendto(listener, reply.data(), reply.size(), 0,
+        if (delay_ms > 0) {
+            const timespec delay{delay_ms / 1000, delay_ms % 1000 * 1000000};
+            nanosleep(&delay, nullptr);
+        }
+        for (const reply& answer : replies) {
+            sendto(answer.from >= 0 ? answer.from : listener, answer.text.data(), answer.text.size(), 0,
                    reinterpret_cast<const sockaddr*>(&client), message.msg_namelen);
         }
     }

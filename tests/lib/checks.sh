@@ -8,6 +8,8 @@
 start_responder() {  # start_responder [--on HOST LOG] [--send TEXT | --send-size N]...
     local host=$net_server log=$work/requests
     [ "${1:-}" = --on ] && { host=$2 log=$3; shift 3; }
+    # A log left by an earlier responder would seem to say this one is bound.
+    rm -f "$log"
     # Started without a shell in between, which would report its end as "Terminated".
     ip netns exec "$host" "$responder" "$log" "$@" > "$log.out" 2>&1 &
     # It creates its log once it is bound: from then on nothing sent is lost.

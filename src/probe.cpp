@@ -1,0 +1,122 @@
+#include "probe.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "broadcast.h"
+
+namespace detect {
+namespace {
+
+// Room for any UDP datagram over IPv4, so that an oversized reply is seen
+// and judged rather than lost in a failed receive.
+constexpr std::size_t largest_datagram = 65536;
+// Senders beyond the listed ones are told apart up to this many.
+constexpr std::size_t max_counted_senders = 1024;
+
+struct sender_tally {
+    std::array<std::uint32_t, max_counted_senders> unlisted{};
+    std::size_t unlisted_count = 0;
+};
+
+void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t sender,
+                     const char* data, std::size_t size, long after_ms) {
+    for (probe_sender& known : std::span{report.senders.data(), report.sender_count}) {
+        if (known.address == sender) {
+            ++known.datagrams;
+            return;
+        }
+    }
+    if (report.sender_count < report.senders.size()) {
+        probe_sender& added = report.senders[report.sender_count++];
+        added.address = sender;
+        added.first_after_ms = after_ms;
+        added.datagrams = 1;
+        added.verdict = judge_reply(data, size);
+        added.size = size;
+        std::memcpy(added.excerpt.data(), data, std::min(size, added.excerpt.size()));
+        return;
+    }
+    const auto end = tally.unlisted.begin() + static_cast<std::ptrdiff_t>(tally.unlisted_count);
+    if (std::find(tally.unlisted.begin(), end, sender) == end &&
+        tally.unlisted_count < tally.unlisted.size()) {
+        tally.unlisted[tally.unlisted_count++] = sender;
+    }
+    report.unlisted_senders = tally.unlisted_count;
+}
+
+// Receives and records every datagram until the deadline; returns early
+// only when the wait itself fails.
+void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_t first_send,
+                   probe_report& report, sender_tally& tally) {
+    char datagram[largest_datagram];
+    for (;;) {
+        const std::int64_t remaining = deadline - net::monotonic_microseconds();
+        if (remaining <= 0 || net::wait_until_readable(socket, static_cast<long>(remaining)) <= 0) {
+            return;
+        }
+        net::ipv4_endpoint sender;
+        const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
+        const std::int64_t arrived = net::monotonic_microseconds();
+        if (received < 0) {
+            ++report.unreadable;
+            continue;
+        }
+        record_datagram(report, tally, sender.address, datagram, static_cast<std::size_t>(received),
+                        static_cast<long>((arrived - first_send) / 1000));
+    }
+}
+
+}  // namespace
+
+probe_report run_probe() {
+    probe_report report;
+    const net::socket_guard socket{open_discovery_socket()};
+    if (socket.get() == net::invalid_socket) {
+        report.outcome = probe_outcome::no_socket;
+        return report;
+    }
+    // The launcher's list and decisions, and the adapters' names for a
+    // person to read, which the launcher has no use for.
+    std::array<net::interface_address, net::max_interface_addresses> rows;
+    const std::size_t count = net::list_interface_addresses(socket.get(), rows);
+    net::name_interfaces({rows.data(), count});
+    report.segments = plan_segments(socket.get(), {rows.data(), count});
+    sender_tally tally;
+    std::int64_t first_send = 0;
+    for (int attempt = 0; attempt < discovery_attempts; ++attempt) {
+        const std::int64_t sending = net::monotonic_microseconds();
+        if (!send_request(socket.get(), report.segments)) {
+            continue;  // as the launcher does: no wait after an attempt that sent nothing
+        }
+        if (report.attempts_sent++ == 0) {
+            first_send = sending;
+        }
+        // The launcher's wait starts once its sends are done.
+        collect_until(socket.get(), net::monotonic_microseconds() + reply_wait_microseconds,
+                      first_send, report, tally);
+    }
+    if (report.attempts_sent == 0) {
+        report.outcome = probe_outcome::sends_refused;
+    } else if (report.sender_count == 0) {
+        report.outcome = probe_outcome::no_answer;
+    } else {
+        report.outcome = report.senders[0].verdict == reply_verdict::accepted
+                             ? probe_outcome::opens_page
+                             : probe_outcome::first_rejected;
+    }
+    return report;
+}
+
+int exit_status(probe_outcome outcome) {
+    switch (outcome) {
+    case probe_outcome::opens_page: return 0;
+    case probe_outcome::first_rejected:
+    case probe_outcome::no_answer: return 1;
+    case probe_outcome::no_socket:
+    case probe_outcome::sends_refused: return 2;
+    }
+    return 2;
+}
+
+}  // namespace detect

@@ -1,0 +1,65 @@
+// The probe: one discovery sent exactly as the launcher sends it, but
+// listening through all five waits and keeping every answer, so that it
+// can say which networks were asked, what answered, and what the launcher
+// would do.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "datagrams.h"
+#include "segments.h"
+
+namespace detect {
+
+// At most this many senders are described; more are only counted.
+inline constexpr std::size_t max_listed_senders = 64;
+// How many bytes of a sender's first datagram are kept to be shown.
+inline constexpr std::size_t reply_excerpt_size = 60;
+
+// One host that answered, described by its first datagram.
+struct probe_sender {
+    std::uint32_t address = 0;
+    long first_after_ms = 0;  // after the first send
+    unsigned datagrams = 0;
+    reply_verdict verdict = reply_verdict::accepted;  // of the first datagram
+    std::size_t size = 0;                             // of the first datagram
+    std::array<char, reply_excerpt_size> excerpt{};   // its first bytes, raw
+};
+
+// What the probe can tell of this PC's discovery.
+enum class probe_outcome : unsigned char {
+    opens_page,     // the first datagram was accepted: the launcher opens its sender's page
+    first_rejected, // the first datagram was rejected: the launcher shows the box
+    no_answer,      // nothing answered: the launcher shows the box
+    no_socket,      // the probe could not ask: no socket
+    sends_refused,  // the probe could not ask: every send of every attempt was refused
+};
+
+struct probe_report {
+    segment_plan segments;
+    int attempts_sent = 0;  // attempts of which at least one datagram went out
+    std::array<probe_sender, max_listed_senders> senders{};
+    std::size_t sender_count = 0;     // listed, in order of arrival
+    std::size_t unlisted_senders = 0; // beyond the listed ones (at least this many)
+    std::size_t unreadable = 0;       // datagrams whose receive failed
+    probe_outcome outcome = probe_outcome::no_answer;
+
+    [[nodiscard]] std::span<const probe_sender> listed() const {
+        return {senders.data(), sender_count};
+    }
+};
+
+// Runs one discovery: the launcher's socket, segments and sends, five
+// attempts, each followed by a full 500 ms in which every datagram that
+// arrives is received and judged. The network stack must have been
+// started; the socket is closed before it returns.
+probe_report run_probe();
+
+// The probe's exit status: 0 the launcher would open a page, 1 it would
+// show the box, 2 the probe could not ask.
+int exit_status(probe_outcome outcome);
+
+}  // namespace detect

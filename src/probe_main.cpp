@@ -1,0 +1,66 @@
+// korvelin-probe: a console program that makes one discovery as the
+// launcher does and reports what it asked, what answered, and what the
+// launcher would do. Exit status 0: it would open a page; 1: it would show
+// "Server wasn't found"; 2: nothing could be asked, or a wrong argument.
+#include <cstdio>
+#include <cstring>
+
+#include "console.h"
+#include "net.h"
+#include "probe.h"
+#include "probe_report.h"
+
+#ifndef KORVELIN_VERSION
+#define KORVELIN_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* usage =
+    "usage: korvelin-probe [--help | --version]\n"
+    "Sends one discovery request as korvelin-detect does, to every network this\n"
+    "PC is attached to, listens for 2.5 seconds and reports which networks were\n"
+    "asked, every sender that answered, and what korvelin-detect would do.\n"
+    "Exit status: 0 it would open the server's page, 1 it would show \"Server\n"
+    "wasn't found\", 2 nothing could be asked.\n";
+
+int probe() {
+    const bool stack_started = net::start_network_stack();
+    const detect::probe_report report = detect::run_probe();
+    if (stack_started) {
+        net::stop_network_stack();
+    }
+    detect::print_report(stdout, report, KORVELIN_VERSION);
+    std::fflush(stdout);
+    if (report.outcome == detect::probe_outcome::no_socket) {
+        std::fputs("korvelin-probe: could not open a UDP socket\n", stderr);
+    } else if (report.outcome == detect::probe_outcome::sends_refused) {
+        std::fputs("korvelin-probe: every send was refused: no network can carry the request\n",
+                   stderr);
+    }
+    return detect::exit_status(report.outcome);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("korvelin-probe " KORVELIN_VERSION "\n", stdout);
+        return 0;
+    }
+    if (argc > 1) {
+        std::fputs("korvelin-probe: unknown argument\n", stderr);
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    const bool keep_window = console::is_own_window();
+    const int status = probe();
+    if (keep_window) {
+        console::wait_for_enter();
+    }
+    return status;
+}

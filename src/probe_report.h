@@ -1,0 +1,34 @@
+// The probe's report as plain text, short enough to paste into a support
+// ticket. Reply bytes come from anyone on the LAN: they are never written
+// raw, so that no escape sequence reaches the terminal.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "probe.h"
+
+namespace detect {
+
+// A line of text built in place; what does not fit is cut off.
+struct text_line {
+    std::array<char, 2048> text{};
+    std::size_t length = 0;
+
+    [[nodiscard]] std::string_view view() const { return {text.data(), length}; }
+};
+
+// The bytes as printable ASCII: every byte outside 0x20 to 0x7E as \xNN,
+// and the backslash as \\, so that the text reads back unambiguously.
+text_line escape_reply_text(std::string_view bytes);
+
+// What the launcher would do on this PC now, and why, in one line.
+text_line conclusion(const probe_report& report);
+
+// Every interface address with its decision, every sender with its
+// verdict, then the conclusion.
+void print_report(std::FILE* out, const probe_report& report, const char* version);
+
+}  // namespace detect

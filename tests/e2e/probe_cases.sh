@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# The probe end to end on a private network of its own: the Linux build, or
+# the exe under Wine with a prefix and wineserver made on the client host.
+#   probe_cases.sh linux|wine CASE PROBE RESPONDER ARTIFACT-DIR
+# CASE is the name of one of the case_* functions below.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lib/private_net.sh"
+. "$here/../lib/checks.sh"
+private_net_enter "$@"
+
+platform=$1 case_name=$2 probe=$3 responder=$4 artifacts=$5
+if [ "$platform" = wine ]; then
+    [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
+    [ -x "$responder" ] || { echo "SKIP: no native responder (configure with -DKORVELIN_RESPONDER=PATH)"; exit 77; }
+    . "$here/../wine/wine_env.sh"
+fi
+
+work=$(mktemp -d)
+trap 'wine_down 2>/dev/null; private_net_stop; rm -rf "$work"' EXIT
+private_net_up
+private_net_second_segment
+make_desktop_stand_ins "$work"
+if [ "$platform" = wine ]; then
+    # A console window of its own needs a display, made before Wine starts.
+    if [ "$case_name" = double-click ]; then
+        . "$here/../lib/desktop.sh"
+        needs Xvfb xdotool import
+        display_up || exit 1
+    fi
+    wine_up on_client
+fi
+
+# Runs the probe on the client host with its output captured: the report
+# in $work/report (Windows line ends made plain), its errors in
+# $work/errors, its status in $status. The desktop tools on PATH are
+# stand-ins that record any start.
+run_probe() {
+    if [ "$platform" = wine ]; then
+        on_client env PATH="$tools_bin:$PATH" "$wine64" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
+    else
+        on_client env PATH="$tools_bin" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
+    fi
+    status=$?
+    tr -d '\r' < "$work/raw" > "$work/report"
+    echo "probe exited $status"
+    sed 's/^/| /' "$work/report"
+    sed 's/^/stderr: /' "$work/errors"
+}
+
+reported() { grep -qF -- "$1" "$work/report"; }
+# The answers' lines, "N. ADDRESS accepted|rejected: REASON", reduced to
+# "ADDRESS accepted|rejected: REASON", in the report's order.
+answers() {
+    sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p' "$work/report" | paste -sd '|'
+}
+gone() { ! kill -0 "$1" 2> /dev/null; }
+no_desktop_tool() { not_run xdg-open && not_run zenity && not_run kdialog && not_run xmessage; }
+# Wine never reports a point-to-point interface; it does say that the tun
+# device cannot broadcast.
+tun_skipped() {
+    local why=point-to-point
+    [ "$platform" = wine ] && why='cannot broadcast'
+    grep -Eqx "  kd-tun +10\.202\.0\.1/24 +skipped: $why" "$work/report"
+}
+valid_reply=$'ANSWER = FindServer\nPRODUCT = korvelin\n'
+
+case_mixed-replies() {
+    # A host on the first segment answers first, but not as a server does;
+    # the first segment's server next, the second's 100 ms later.
+    ip -n "$net_server" addr add 10.200.0.3/24 dev kd-vs
+    start_responder --send-from 10.200.0.3 'ANSWER = hello' --send "$valid_reply"
+    start_responder --on "$net_server_b" "$work/requests-b" --delay 100 --send "$valid_reply"
+    run_probe
+    check "exit status 1: the launcher would show the box" test "$status" = 1
+    check "in order: the stray, rejected; both servers, accepted" \
+        test "$(answers)" = '10.200.0.3 rejected: no "FindServer"|10.200.0.2 accepted|10.201.0.2 accepted'
+    check "each sender answered all five attempts" test "$(grep -c '^     5 datagrams, ' "$work/report")" = 3
+    check "the tun device skipped (Linux: as point-to-point)" tun_skipped
+    check "the conclusion names the rejected first answer and the accepted later ones" \
+        grep -Eq "^korvelin-detect would show \"Server wasn't found\": the first answer, from 10\.200\.0\.3, was rejected \(no \"FindServer\"\)\. .* came later from 10\.200\.0\.2, 10\.201\.0\.2\.$" "$work/report"
+}
+
+case_found() {
+    start_responder --send "$valid_reply"
+    run_probe
+    check "exit status 0: the launcher would open the page" test "$status" = 0
+    check "the conclusion names http://$server_address" reported "korvelin-detect would open http://$server_address"
+    check "no browser and no dialog tool started" no_desktop_tool
+    check "five requests, all sent" test "$(requests)" = 5
+}
+
+case_no-server() {
+    run_probe
+    check "exit status 1" test "$status" = 1
+    check "nothing answered" reported "nothing answered"
+    check "the second segment gets a copy" \
+        grep -Eq '^  [-a-z]+ +10\.201\.0\.1/24 +asked: a copy (through this link|to 10\.201\.0\.255)$' "$work/report"
+    check "nothing on standard error" test ! -s "$work/errors"
+}
+
+case_no-interface() {
+    # Every link down: no send can leave.
+    ip -n "$net_client" link set kd-vc down
+    ip -n "$net_client" link set kd-vc-b down
+    ip -n "$net_client" link set kd-tun down
+    run_probe
+    check "exit status 2" test "$status" = 2
+    check "says why on standard error" grep -q "every send was refused" "$work/errors"
+}
+
+case_escaping() {
+    start_responder --send $'ANSWER FindServer \e[2J\e]0;owned\a\x01\x7f\xff end'
+    run_probe
+    check "exit status 0" test "$status" = 0
+    check "the reply's control bytes escaped" reported '\x1b[2J\x1b]0;owned\x07\x01\x7f\xff end'
+    check "no raw control byte on standard output" \
+        test -z "$(tr -d '\n\r[:print:]' < "$work/raw" | od -An -tx1)"
+}
+
+case_arguments() {
+    start_responder --send "$valid_reply"
+    run_probe --version
+    check "--version: exit 0 and the version" test "$status $(cat "$work/report")" = "0 korvelin-probe $(project_version "$here/../..")"
+    run_probe --help
+    check "--help: exit 0 and the usage" test "$status $(grep -c '^usage: korvelin-probe' "$work/report")" = "0 1"
+    run_probe --wrong
+    check "another argument: exit 2, usage on standard error" \
+        test "$status $(grep -c '^usage: korvelin-probe' "$work/errors")" = "2 1"
+    check "no request sent for any of them" test "$(requests)" = 0
+}
+
+case_double-click() {
+    # Explorer gives a console program started by a double-click a console
+    # window of its own, as Wine's start does.
+    start_responder
+    cp "$probe" "$WINEPREFIX/drive_c/korvelin-probe.exe"
+    on_client "$wine64" start /wait 'C:\korvelin-probe.exe' > /dev/null 2>&1 &
+    local clicked=$! window="" tries=100
+    until [ -n "$window" ] || [ $((tries--)) = 0 ]; do
+        sleep 0.2
+        window=$(on_client xdotool search --name 'korvelin-probe\.exe' 2>/dev/null | head -n 1)
+    done
+    check "a console window of its own" test -n "$window"
+    # Its five requests, then 500 ms of listening: by a second later it
+    # would have ended, unless it waits.
+    tries=100
+    until [ "$(requests)" = 5 ] || [ $((tries--)) = 0 ]; do sleep 0.1; done
+    sleep 1
+    mkdir -p "$artifacts" && on_client import -window root "$artifacts/console.png"
+    check "still open after its report, waiting" kill -0 "$clicked"
+    on_client xdotool windowfocus "$window" key Return 2> /dev/null
+    tries=50
+    while kill -0 "$clicked" 2> /dev/null && [ $((tries--)) -gt 0 ]; do sleep 0.1; done
+    check "Enter closes it" gone "$clicked"
+    wait "$clicked"
+    check "with exit status 1" test $? = 1
+
+    run_probe
+    check "with its output piped, it does not wait" test "$status" = 1
+    check "nor asks for Enter" test -z "$(grep 'Press Enter' "$work/report")"
+}
+
+declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
+"case_$case_name"
+[ "$failures" = 0 ]
