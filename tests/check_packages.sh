@@ -16,6 +16,7 @@ version=$(project_version "$source_dir")
 packages=$source_dir/build/packages
 deb=$packages/korvelin-detect_${version}_amd64.deb
 zip=$packages/korvelin-detect-$version-windows.zip
+msi=$packages/korvelin-detect-$version-x64.msi
 appstream_id=org.korvelin_detect.KorvelinDetect
 desktop_entry=$source_dir/packaging/$appstream_id.desktop
 
@@ -82,8 +83,29 @@ check "licence in the ZIP" cmp "$scratch/zip/LICENSE.txt" "$source_dir/LICENSE"
 check "the user's README in the ZIP, with Windows line ends" \
     cmp "$scratch/zip/README.txt" <(sed "s/@PROJECT_VERSION@/$version/; s/\$/\r/" "$source_dir/packaging/README-windows.txt")
 
-check "SHA256SUMS holds both packages, and they match it" \
-    test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK"
+# The installer carries what the ZIP does, installs per machine with a plain
+# Start-menu link, and refuses a downgrade with a message of its own.
+check "Windows installer $version exists" test -f "$msi"
+msiextract -C "$scratch/msi" "$msi" > /dev/null
+for file in korvelin-detect.exe korvelin-probe.exe README.txt; do
+    check "the MSI's $file is the ZIP's" cmp "$scratch/msi/Korvelin Detect/$file" "$scratch/zip/$file"
+done
+msi_table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
+check "per machine, Add/Remove Programs' icon, no Modify" \
+    test "$(msi_table Property | grep -E '^(ALLUSERS|ARPNOMODIFY|ARPPRODUCTICON)\s' | sort | paste -sd ' ')" = \
+    "$(printf 'ALLUSERS\t1 ARPNOMODIFY\t1 ARPPRODUCTICON\tkorvelin_detect.ico')"
+check "one Start-menu shortcut, to the launcher's file, not advertised" \
+    test "$(msi_table Shortcut | cut -f2,3,5)" = "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]')"
+check "a downgrade is refused with a message" grep -q 'A newer version of Korvelin Detect' <<< "$(msi_table LaunchCondition)"
+# The same package at a higher and a lower version, to upgrade and downgrade to.
+for other in 99.0.0 0.0.1; do
+    "$source_dir/packaging/build-msi" "$zip" "$other" "$scratch/$other.msi" || echo "could not build the $other installer"
+done
+check "under Wine: installs, upgrades, refuses a downgrade, uninstalls" \
+    bash "$source_dir/tests/wine/msi_install.sh" "$msi" "$scratch/99.0.0.msi" "$scratch/0.0.1.msi" "$source_dir/build/windows"
+
+check "SHA256SUMS holds the three packages, and they match it" \
+    test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK ${msi##*/}: OK"
 
 pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, without the tests
     mkdir -p "$1"
@@ -102,12 +124,24 @@ plain_install() {  # what a distribution's packaging gets from cmake --install
 }
 check "a plain install gets the program but not the Debian copyright and changelog" plain_install
 for file in windows/korvelin-detect.exe windows/korvelin-probe.exe linux/korvelin-detect linux/korvelin-probe \
-            "packages/${deb##*/}" "packages/${zip##*/}" packages/SHA256SUMS; do
+            "packages/${deb##*/}" "packages/${zip##*/}" "packages/${msi##*/}" packages/SHA256SUMS; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
 done
 
-# A vendor's release: scripts/package signs the zipped exe with a throwaway
-# certificate kept outside the tree.
+without_wixl() {  # a packager without wixl on PATH still gets the ZIP and the .deb
+    mkdir -p "$scratch/path" && for tool in /usr/bin/*; do
+        [ "${tool##*/}" = wixl ] || ln -sf "$tool" "$scratch/path/"
+    done
+    PATH=$scratch/path:/usr/sbin "$scratch/one/scripts/package" > /dev/null 2>&1 &&
+        test "$(ls "$scratch/one/build/packages" | sort | paste -sd ' ')" = \
+             "$(printf '%s\n' SHA256SUMS "${deb##*/}" "${zip##*/}" | sort | paste -sd ' ')"
+}
+check "without wixl, scripts/package makes the ZIP and the .deb and succeeds" without_wixl
+
+# A vendor's release: scripts/package signs the exes in the ZIP and the MSI,
+# and the MSI, with a throwaway certificate kept outside the tree. An MSI's
+# signature does not come off byte for byte (the compound file is laid out
+# anew), but the exes inside it do.
 keys=$scratch/keys
 signed_release() {
     mkdir -p "$keys" "$scratch/signed" && printf 'throwaway\n' > "$keys/password" &&
@@ -117,22 +151,26 @@ signed_release() {
             -passout "file:$keys/password" &&
         KORVELIN_SIGN_PKCS12=$keys/vendor.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password \
             "$scratch/one/scripts/package" > /dev/null 2>&1 &&
-        (cd "$scratch/signed" && cmake -E tar xf "$scratch/one/build/packages/${zip##*/}")
+        (cd "$scratch/signed" && cmake -E tar xf "$scratch/one/build/packages/${zip##*/}") &&
+        msiextract -C "$scratch/signed" "$scratch/one/build/packages/${msi##*/}" > /dev/null
 }
-unsigned_is_tested() {  # unsigned_is_tested EXE-NAME
-    osslsigncode remove-signature -in "$scratch/signed/$1" -out "$scratch/unsigned-$1" > /dev/null &&
-        cmp "$scratch/unsigned-$1" "$source_dir/build/windows/$1"
+unsigned_is_tested() {  # unsigned_is_tested SIGNED-EXE
+    local unsigned; unsigned=$(mktemp -u "$scratch/unsigned.XXXXXX")
+    osslsigncode remove-signature -in "$1" -out "$unsigned" > /dev/null &&
+        cmp "$unsigned" "$source_dir/build/windows/${1##*/}"
 }
 key_nowhere() {
     ! grep -rqF -e "$(sed -n 2p "$keys/key.pem")" "$scratch/one/build" "$scratch/signed" &&
         [ -z "$(find "$scratch/one/build" -name '*.p12' -o -name '*.pem')" ]
 }
-check "scripts/package signs the zipped exes" signed_release
+check "scripts/package signs the exes and the installer" signed_release
 signature_verifies() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" > /dev/null; }
-for exe in korvelin-detect.exe korvelin-probe.exe; do
-    check "$exe's signature verifies against the vendor's certificate" \
-        signature_verifies "$scratch/signed/$exe"
-    check "without its signature it is the $exe that was tested" unsigned_is_tested "$exe"
+check "the MSI's signature verifies against the vendor's certificate" \
+    signature_verifies "$scratch/one/build/packages/${msi##*/}"
+for exe in "$scratch"/signed/korvelin-*.exe "$scratch/signed/Korvelin Detect"/korvelin-*.exe; do
+    where=${exe#"$scratch/signed/"}
+    check "$where: its signature verifies against the vendor's certificate" signature_verifies "$exe"
+    check "$where: without its signature it is the exe that was tested" unsigned_is_tested "$exe"
 done
 check "the key is in no build file and no package" key_nowhere
 

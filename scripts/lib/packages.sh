@@ -9,8 +9,12 @@ wine_packages=(wine64 fonts-wine xvfb xdotool imagemagick)
 # The real tools of the end-to-end cases: xdg-open with a browser behind
 # it, a dialog tool, and the web page the server host serves.
 desktop_packages=(xdg-utils chromium zenity python3)
+# The Windows installer: scripts/package makes it where these are installed
+# and skips it otherwise; faketime pins the summary's times, python3 derives
+# its codes. The tests want it.
+msi_packages=(wixl msitools faketime python3)
 test_packages=(iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
-               clang libclang-rt-14-dev)
+               clang libclang-rt-14-dev "${msi_packages[@]}")
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; osslsigncode signs a vendor's release; the rest
 # check what comes out, openssl making a throwaway certificate to sign with.

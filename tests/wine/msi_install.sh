@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, in a private network namespace, Wine
+# prefix and wineserver of its own: a silent install, an upgrade to a
+# higher version, a refused downgrade, and a silent uninstall.
+#   msi_install.sh MSI HIGHER-VERSION-MSI LOWER-VERSION-MSI EXE-DIR
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lib/private_net.sh"
+. "$here/../lib/checks.sh"
+private_net_enter "$@"
+ip link set lo up
+msi=$(realpath "$1") higher=$(realpath "$2") lower=$(realpath "$3") exe_dir=$(realpath "$4")
+[ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
+. "$here/wine_env.sh"
+
+# Wine's menu builder would write desktop entries into the real home.
+export HOME=$(mktemp -d) WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+trap 'wine_down; rm -rf "$HOME"' EXIT
+wine_up
+installed="$WINEPREFIX/drive_c/Program Files/Korvelin Detect"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+msiexec() { wine_run msiexec "$@" /qn > /dev/null 2>&1; }
+product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+# "NAME=VALUE" for the uninstall entry's values that Add/Remove Programs shows.
+entry() {
+    wine_run reg query "$uninstall_key\\$(product_code "$1")" 2> /dev/null | tr -d '\r' |
+        awk '$1 ~ /^(DisplayName|DisplayVersion|Publisher|NoModify)$/ { v = $3; for (i = 4; i <= NF; i++) v = v " " $i; print $1 "=" v }' |
+        sort | paste -sd ' '
+}
+shortcut() { find "$WINEPREFIX/drive_c" -name 'Korvelin Detect.lnk' 2> /dev/null | head -n 1; }
+targets_launcher() {  # the link names the installed launcher
+    local link; link=$(shortcut)
+    [ -n "$link" ] && { strings -a "$link"; strings -a -el "$link"; } | grep -qi 'Korvelin Detect\\korvelin-detect\.exe'
+}
+same_files() {
+    cmp "$installed/korvelin-detect.exe" "$exe_dir/korvelin-detect.exe" &&
+        cmp "$installed/korvelin-probe.exe" "$exe_dir/korvelin-probe.exe" && test -s "$installed/README.txt"
+}
+version() { msiinfo export "$1" Property | sed -n 's/^ProductVersion\t\([0-9.]*\).*/\1/p'; }
+publisher="The korvelin-detect developers"
+
+check "silent install exits 0" msiexec /i "$msi"
+check "both exes and README.txt in the 64-bit Program Files, as built" same_files
+check "a Start-menu shortcut to the launcher" targets_launcher
+check "the uninstall entry: name, version, publisher, no Modify" test "$(entry "$msi")" = \
+    "DisplayName=Korvelin Detect DisplayVersion=$(version "$msi") NoModify=0x1 Publisher=$publisher"
+
+check "a higher version installs over it" msiexec /i "$higher"
+check "and replaces it: one entry, the higher version's" \
+    test "$(entry "$msi")|$(entry "$higher")" = \
+    "|DisplayName=Korvelin Detect DisplayVersion=$(version "$higher") NoModify=0x1 Publisher=$publisher"
+check "its files in place" same_files
+check "a lower version is refused" eval '! msiexec /i "$lower"'
+check "and leaves the higher one installed" test -n "$(entry "$higher")" -a -z "$(entry "$lower")"
+
+check "silent uninstall exits 0" msiexec /x "$higher"
+check "the files are gone" test ! -e "$installed/korvelin-detect.exe" -a ! -e "$installed/korvelin-probe.exe" -a ! -e "$installed/README.txt"
+check "the shortcut is gone" test -z "$(shortcut)"
+check "the entry is gone" test -z "$(entry "$higher")"
+[ "$failures" = 0 ]
