@@ -15,6 +15,28 @@ extern char** environ;
 namespace desktop {
 namespace {
 
+// Streams on /dev/null, every signal at its default and none blocked, and
+// a session of its own when asked; false when a record refused a setting.
+bool prepare_spawn(posix_spawn_file_actions_t& quiet, posix_spawnattr_t& attributes,
+                   bool own_session) {
+    for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
+        if (posix_spawn_file_actions_addopen(&quiet, stream, "/dev/null", O_RDWR, 0) != 0) {
+            return false;
+        }
+    }
+    sigset_t all;
+    sigset_t none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (own_session) {
+        flags |= POSIX_SPAWN_SETSID;
+    }
+    return posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
+           posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+           posix_spawnattr_setflags(&attributes, flags) == 0;
+}
+
 // Starts argv[0] from PATH with its standard streams on /dev/null: what the
 // tool, or a browser behind it, prints must not land on the user's terminal
 // after we are gone. It starts with every signal at its default and none
@@ -22,36 +44,22 @@ namespace {
 // or -1 when it could not start.
 pid_t spawn_from_path(const char* const* argv, bool own_session) {
     posix_spawn_file_actions_t quiet;
-    if (posix_spawn_file_actions_init(&quiet) != 0) {
-        return -1;
-    }
     posix_spawnattr_t attributes;
+    const bool have_actions = posix_spawn_file_actions_init(&quiet) == 0;
+    const bool have_attributes = posix_spawnattr_init(&attributes) == 0;
     pid_t child = -1;
-    if (posix_spawnattr_init(&attributes) == 0) {
-        bool ready = true;
-        for (int stream = STDIN_FILENO; stream <= STDERR_FILENO; ++stream) {
-            ready = ready &&
-                    posix_spawn_file_actions_addopen(&quiet, stream, "/dev/null", O_RDWR, 0) == 0;
-        }
-        sigset_t all;
-        sigset_t none;
-        sigfillset(&all);
-        sigemptyset(&none);
-        short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
-        if (own_session) {
-            flags |= POSIX_SPAWN_SETSID;
-        }
-        ready = ready && posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
-                posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
-                posix_spawnattr_setflags(&attributes, flags) == 0;
-        // posix_spawnp's argv is not const for historical reasons only.
-        if (ready && posix_spawnp(&child, argv[0], &quiet, &attributes,
-                                  const_cast<char* const*>(argv), environ) != 0) {
-            child = -1;
-        }
+    // posix_spawnp's argv is not const for historical reasons only.
+    if (have_actions && have_attributes && prepare_spawn(quiet, attributes, own_session) &&
+        posix_spawnp(&child, argv[0], &quiet, &attributes, const_cast<char* const*>(argv),
+                     environ) != 0) {
+        child = -1;
+    }
+    if (have_attributes) {
         posix_spawnattr_destroy(&attributes);
     }
-    posix_spawn_file_actions_destroy(&quiet);
+    if (have_actions) {
+        posix_spawn_file_actions_destroy(&quiet);
+    }
     return child;
 }
 
@@ -86,6 +94,9 @@ bool has_display() {
 // gets its turn. One that exits non-zero has the last word: a cancelled
 // box exits 1 as well, so the caller adds the line to standard error.
 bool show_with_dialog_tool(const char* caption, const char* text) {
+    // Whoever started us may ignore SIGCHLD; waitpid would then fail, and
+    // with it the tell whether the tool showed the box.
+    std::signal(SIGCHLD, SIG_DFL);
     const char* const zenity[] = {"zenity", "--warning", "--no-markup", "--title", caption,
                                   "--text", text, nullptr};
     const char* const kdialog[] = {"kdialog", "--title", caption, "--sorry", text, nullptr};

@@ -34,10 +34,13 @@ server_address_text find_korvelin_server();
 bool build_server_url(const char* address, char (&url)[url_buffer_size]);
 
 // Opens http://ADDRESS in the user's default browser without waiting for
-// it. Does nothing for an address too long to fit.
+// it (see desktop::open_url). Does nothing for an address too long to fit.
 void open_in_default_browser(const char* address);
 
-// Shows a standalone warning box and returns once the user dismissed it.
+// Warns the user, never silently, and returns once the warning is over:
+// a standalone box with one OK button, dismissed by the user, where the
+// platform or a desktop tool can show one; "CAPTION: TEXT" on standard
+// error where none can, or where the tool failed (see desktop::show_warning).
 void show_message_box(const char* caption, const char* text);
 
 // The whole program: start the network stack, discover, open the page or

@@ -113,60 +113,93 @@ const std::array<std::string, 2> copies_of_three_links =
 
 struct discovery_case {
     const char* name;
-    std::deque<bool> socket_opens;
-    std::deque<bool> sends_succeed;
-    std::deque<int> wait_results;
-    std::deque<fake_reply> replies;
-    std::string calls;
-    const char* result;  // nullptr: no server
+    std::deque<bool> socket_opens = {};
     std::vector<net::interface_address> interfaces = {};
+    std::deque<bool> sends_succeed = {};
     std::deque<bool> copies_succeed = {};
+    std::deque<int> wait_results = {};
+    std::deque<fake_reply> replies = {};
+    std::string calls;           // as what_happened gives them
+    const char* result = nullptr;  // nullptr: no server
 };
 
+// The calls that are behaviour, in order: the socket's opening and closing,
+// the waits and the receive; each run of datagrams sent without a wait in
+// between as "sendN", N the datagrams, whichever way they went out. The
+// set-up (broadcast permission, the interface list, the route) is checked
+// apart, as its order among itself is nobody's business.
+std::string what_happened(const std::string& calls) {
+    std::string happened;
+    int sent = 0;
+    const auto flush_sends = [&] {
+        if (sent > 0) {
+            happened += (happened.empty() ? "send" : " send") + std::to_string(sent);
+            sent = 0;
+        }
+    };
+    std::size_t start = 0;
+    while (start < calls.size()) {
+        const std::size_t end = std::min(calls.find(' ', start), calls.size());
+        const std::string call = calls.substr(start, end - start);
+        start = end + 1;
+        if (call == "send" || call == "copy") {
+            ++sent;
+        } else if (call != "broadcast" && call != "interfaces" && call != "route") {
+            flush_sends();
+            happened += (happened.empty() ? "" : " ") + call;
+        }
+    }
+    flush_sends();
+    return happened;
+}
+
 TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
-    const std::string opened = "socket broadcast interfaces route";
+    const fake_reply answer{valid_reply, server};
     const discovery_case cases[] = {
-        {"answer to the first request", {}, {}, {1}, {fake_reply{valid_reply, server}},
-         opened + " send wait receive close", "10.200.0.2"},
-        {"no server: five sends, five waits", {}, {}, {}, {},
-         opened + " " + repeat("send wait", 5) + " close", nullptr},
-        {"reply during the third wait", {}, {}, {0, 0, 1}, {fake_reply{valid_reply, server}},
-         opened + " " + repeat("send wait", 3) + " receive close", "10.200.0.2"},
-        {"failed send skips its wait", {}, {false, true}, {1}, {fake_reply{valid_reply, server}},
-         opened + " send send wait receive close", "10.200.0.2"},
-        {"every send fails", {}, {false, false, false, false, false}, {}, {},
-         opened + " " + repeat("send", 5) + " close", nullptr},
-        {"failed wait sends again", {}, {}, {-1, 1}, {fake_reply{valid_reply, server}},
-         opened + " send wait send wait receive close", "10.200.0.2"},
-        {"socket opens on the retry", {false}, {}, {1}, {fake_reply{valid_reply, server}},
-         "socket " + opened + " send wait receive close", "10.200.0.2"},
-        {"socket fails twice", {false, false}, {}, {}, {}, "socket socket", nullptr},
-        {"receive fails", {}, {}, {1}, {}, opened + " send wait receive close",
-         nullptr},
-        {"rejected first datagram ends discovery", {}, {}, {1},
-         {fake_reply{"REPLY = FindServer", server}}, opened + " send wait receive close", nullptr},
-        {"empty datagram", {}, {}, {1}, {fake_reply{"", server}},
-         opened + " send wait receive close", nullptr},
-        {"1024 bytes, markers at the end", {}, {}, {1},
-         {fake_reply{std::string(1008, '-') + "ANSWERFindServer", 0xC0A80101}},
-         opened + " send wait receive close", "192.168.1.1"},
-        {"1025 bytes", {}, {}, {1}, {fake_reply{std::string(1009, '-') + "ANSWERFindServer", 1}},
-         opened + " send wait receive close", nullptr},
-        {"address in the text is not used", {}, {}, {1},
-         {fake_reply{"ANSWER FindServer 192.168.7.7 file:///etc", server}},
-         opened + " send wait receive close", "10.200.0.2"},
-        {"lowest and highest octets", {}, {}, {1}, {fake_reply{valid_reply, 0xFF000001}},
-         opened + " send wait receive close", "255.0.0.1"},
-        {"other links get a copy before the wait", {}, {}, {1}, {fake_reply{valid_reply, server}},
-         opened + " send copy copy wait receive close", "10.200.0.2", three_links},
-        {"no server: every attempt copies", {}, {}, {}, {},
-         opened + " " + repeat("send copy copy wait", 5) + " close", nullptr, three_links},
-        {"own broadcast and a copy refused, the last copy sent", {}, {false}, {1},
-         {fake_reply{valid_reply, server}}, opened + " send copy copy wait receive close",
-         "10.200.0.2", three_links, {false, true}},
-        {"every send and copy fails", {}, {false, false, false, false, false}, {}, {},
-         opened + " " + repeat("send copy copy", 5) + " close", nullptr, three_links,
-         std::deque<bool>(10, false)},
+        {.name = "answer to the first request", .wait_results = {1}, .replies = {answer},
+         .calls = "socket send1 wait receive close", .result = "10.200.0.2"},
+        {.name = "no server: five sends, five waits",
+         .calls = "socket " + repeat("send1 wait", 5) + " close"},
+        {.name = "reply during the third wait", .wait_results = {0, 0, 1}, .replies = {answer},
+         .calls = "socket " + repeat("send1 wait", 3) + " receive close", .result = "10.200.0.2"},
+        {.name = "failed send skips its wait", .sends_succeed = {false, true},
+         .wait_results = {1}, .replies = {answer}, .calls = "socket send2 wait receive close",
+         .result = "10.200.0.2"},
+        {.name = "every send fails", .sends_succeed = std::deque<bool>(5, false),
+         .calls = "socket send5 close"},
+        {.name = "failed wait sends again", .wait_results = {-1, 1}, .replies = {answer},
+         .calls = "socket send1 wait send1 wait receive close", .result = "10.200.0.2"},
+        {.name = "socket opens on the retry", .socket_opens = {false}, .wait_results = {1},
+         .replies = {answer}, .calls = "socket socket send1 wait receive close",
+         .result = "10.200.0.2"},
+        {.name = "socket fails twice", .socket_opens = {false, false}, .calls = "socket socket"},
+        {.name = "receive fails", .wait_results = {1}, .calls = "socket send1 wait receive close"},
+        {.name = "rejected first datagram ends discovery", .wait_results = {1},
+         .replies = {{"REPLY = FindServer", server}, answer},
+         .calls = "socket send1 wait receive close"},
+        {.name = "empty datagram", .wait_results = {1}, .replies = {{"", server}},
+         .calls = "socket send1 wait receive close"},
+        {.name = "1024 bytes, markers at the end", .wait_results = {1},
+         .replies = {{std::string(1008, '-') + "ANSWERFindServer", 0xC0A80101}},
+         .calls = "socket send1 wait receive close", .result = "192.168.1.1"},
+        {.name = "address in the text is not used", .wait_results = {1},
+         .replies = {{"ANSWER FindServer 192.168.7.7 file:///etc", server}},
+         .calls = "socket send1 wait receive close", .result = "10.200.0.2"},
+        {.name = "lowest and highest octets", .wait_results = {1},
+         .replies = {{valid_reply, 0xFF000001}}, .calls = "socket send1 wait receive close",
+         .result = "255.0.0.1"},
+        {.name = "other links get a copy before the wait", .interfaces = three_links,
+         .wait_results = {1}, .replies = {answer}, .calls = "socket send3 wait receive close",
+         .result = "10.200.0.2"},
+        {.name = "no server: every attempt copies", .interfaces = three_links,
+         .calls = "socket " + repeat("send3 wait", 5) + " close"},
+        {.name = "own broadcast and a copy refused, the last copy sent",
+         .interfaces = three_links, .sends_succeed = {false}, .copies_succeed = {false, true},
+         .wait_results = {1}, .replies = {answer}, .calls = "socket send3 wait receive close",
+         .result = "10.200.0.2"},
+        {.name = "every send and copy fails", .interfaces = three_links,
+         .sends_succeed = std::deque<bool>(5, false), .copies_succeed = std::deque<bool>(10, false),
+         .calls = "socket send15 close"},
     };
     for (const discovery_case& c : cases) {
         reset_fake();
@@ -181,7 +214,16 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
         const detect::server_address_text found = detect::find_korvelin_server();
 
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(fake().calls, c.calls);
+        const std::string& calls = fake().calls;
+        EXPECT_EQ(what_happened(calls), c.calls) << calls;
+        if (calls.find("send") != std::string::npos) {
+            // Broadcast allowed and the segments listed once, before sending.
+            const std::size_t first_send = calls.find("send");
+            for (const char* set_up : {"broadcast", "interfaces", "route"}) {
+                EXPECT_LT(calls.find(set_up), first_send) << set_up;
+                EXPECT_EQ(calls.find(set_up), calls.rfind(set_up)) << set_up;
+            }
+        }
         EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
         if (c.result == nullptr) {
             EXPECT_EQ(found, nullptr);
@@ -202,7 +244,7 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
         for (const long timeout : fake().wait_timeouts) {
             EXPECT_EQ(timeout, 500000);
         }
-        if (fake().calls.find("receive") != std::string::npos) {
+        if (calls.find("receive") != std::string::npos) {
             EXPECT_EQ(fake().receive_capacity, 1024u);
         }
     }

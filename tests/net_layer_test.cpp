@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <iterator>
 #include <string>
@@ -115,6 +116,23 @@ TEST_F(NetLayer, FormatsDottedDecimal) {
         ASSERT_TRUE(net::format_ipv4(c.address, text));
         EXPECT_STREQ(text, c.text);
     }
+}
+
+TEST_F(NetLayer, ListsTheLoopbackInterfaceAsItIs) {
+    // Up, loopback, 255.0.0.0, named: a wrong flag mapping would give it
+    // a copy of every request, or take one from a real segment.
+    const net::socket_guard socket{net::open_udp_socket()};
+    std::array<net::interface_address, net::max_interface_addresses> rows{};
+    const std::size_t count = net::list_interface_addresses(socket.get(), rows);
+    net::name_interfaces({rows.data(), count});
+    const auto* row = std::find_if(rows.data(), rows.data() + count,
+                                   [](const net::interface_address& r) { return r.address == loopback; });
+    ASSERT_NE(row, rows.data() + count) << count << " rows, none 127.0.0.1";
+    EXPECT_EQ(std::string(row->up ? "up" : "down") + (row->loopback ? " loopback" : "") +
+                  (row->broadcast ? " broadcast" : "") + (row->point_to_point ? " p2p" : ""),
+              "up loopback");
+    EXPECT_EQ(row->netmask, 0xFF000000u);
+    EXPECT_STRNE(row->name, "");
 }
 
 TEST_F(NetLayer, SendOnAClosedSocketFails) {

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # The Linux launcher end to end on a private network of its own.
 #   linux_launcher.sh CASE LAUNCHER RESPONDER ARTIFACT-DIR
-# CASE: found | no-server | second-segment | oversized | no-gateway |
-#       burst-valid-first | burst-rejected-first | dialog-choice |
-#       real-browser | real-dialog
+# CASE is the name of one of the case_* functions below.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/private_net.sh"
@@ -86,21 +84,23 @@ dialog_outcome() {
     echo "${ran[*]}"
 }
 
-case $case_name in
-found | no-gateway)
-    # Without a default route Linux refuses the broadcast; the launcher then
-    # sends it through the link, as Windows would. The reply names other
-    # places to go; only its sender counts. The launcher starts as under
-    # nohup, with a signal blocked.
-    [ "$case_name" = no-gateway ] && ip -n "$net_client" route del default
+# The found path, with or without a default route. Without one Linux
+# refuses the broadcast; the launcher then sends it through the link, as
+# Windows would. The reply names other places to go; only its sender
+# counts. The launcher starts as under nohup, with a signal blocked.
+found_with_route() {  # found_with_route yes|no
+    [ "$1" = no ] && ip -n "$net_client" route del default
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = file:///etc/passwd\n'\
 $'ADDRESS = 10.200.0.99\njavascript:alert(1)\nhttp://10.200.0.99/\n'
     run_launcher --ignore-signal=HUP --block-signal=USR1 DISPLAY=:99
     check_opened_server_page "the URL is exactly http://$server_address, the sender's, not the text's"
     check "one request, byte for byte, to 255.255.255.255" test "$(requests_seen)" = 1x255.255.255.255
     check "did not wait for the browser" test "$elapsed" -lt 3000
-    ;;
-no-server)
+}
+case_found() { found_with_route yes; }
+case_no-gateway() { found_with_route no; }
+
+case_no-server() {
     # A PC with several adapters: every attempt reaches both segments.
     private_net_second_segment
     start_responder
@@ -113,8 +113,9 @@ no-server)
     check "on the second segment too" requests_paced "$work/requests-b"
     check "the full 2.5 s of waiting" test "$elapsed" -ge 2400
     check_warned "warning box with caption and text"
-    ;;
-second-segment)
+}
+
+case_second-segment() {
     # The default route takes the broadcast to the first segment; the
     # server is on the second, where a copy is steered through its link.
     private_net_second_segment
@@ -124,58 +125,62 @@ second-segment)
     server_address=$server_b_address check_opened_server_page
     check "one request on each segment, both to 255.255.255.255" \
         requests_on_both "1x255.255.255.255 | 1x255.255.255.255"
-    ;;
-oversized)
+}
+
+case_oversized() {
     start_responder --send-size 1025
     run_launcher DISPLAY=:99
     check "one request" test "$(requests)" = 1
     check_warned
-    ;;
-burst-valid-first | burst-rejected-first)
-    # Sixty replies at once to the one request: oversized, empty and valid
-    # ones mixed; the first decides.
-    burst=()
+}
+
+# Sixty replies at once to the one request: oversized, empty and valid
+# ones mixed, after a first one that decides.
+burst_after() {  # burst_after FIRST-SIZE
+    local burst=() i
     for i in $(seq 20); do burst+=(--send-size 4000 --send-size 0 --send-size 64); done
-    if [ "$case_name" = burst-valid-first ]; then
-        start_responder --send-size 64 "${burst[@]}"
-    else
-        start_responder --send-size 1025 "${burst[@]}"
-    fi
+    start_responder --send-size "$1" "${burst[@]}"
     run_launcher DISPLAY=:99
     check "one request" test "$(requests)" = 1
     check "decided on the first reply, without further waiting" test "$elapsed" -lt 1500
-    if [ "$case_name" = burst-valid-first ]; then check_opened_server_page; else check_warned; fi
-    ;;
-dialog-choice)
-    # Which tool shows the box, given the display variables, the tools
-    # missing from PATH, the ones killed by a signal or failing, and what
-    # the launcher inherited: the tools that ran, then what the launcher
-    # printed. The link is down: every send fails and each run ends at once.
+}
+case_burst-valid-first() { burst_after 64; check_opened_server_page; }
+case_burst-rejected-first() { burst_after 1025; check_warned; }
+
+case_dialog-choice() {
+    # Which tool shows the box, given what the launcher inherited and the
+    # tools missing from PATH, killed by a signal or failing: the tools
+    # that ran, then what the launcher printed. The link is down: every
+    # send fails and each run ends at once.
     ip -n "$net_client" link set kd-vc down
     start_responder
-    while IFS='|' read -r display missing crashing expected; do
+    local signals environment missing killed failing expected tool
+    while IFS='|' read -r signals environment missing killed failing expected; do
+        [ "$signals" = "#" ] && continue
         make_desktop_stand_ins "$work"
         for tool in $missing; do rm "$tools_bin/$tool"; done
-        run_launcher $display STAND_INS_CRASH="$crashing"
-        check "$display; missing: ${missing:-none}; killed: ${crashing:-none}" \
+        run_launcher $signals $environment STAND_INS_CRASH="$killed" STAND_INS_FAIL="$failing"
+        check "${signals:+$signals; }$environment; missing: ${missing:-none}; killed: ${killed:-none}; failing: ${failing:-none}" \
             test "$(dialog_outcome)" = "$expected"
         check "no request, no waiting" test "$(requests) $((elapsed < 1500))" = "0 1"
     done <<TABLE
--u WAYLAND_DISPLAY DISPLAY=:99|||zenity
--u WAYLAND_DISPLAY DISPLAY=:99|zenity||kdialog
--u WAYLAND_DISPLAY DISPLAY=:99||zenity|zenity kdialog
--u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog xmessage|kdialog xmessage $the_line
--u WAYLAND_DISPLAY DISPLAY=:99|zenity kdialog xmessage||$the_line
--u DISPLAY -u WAYLAND_DISPLAY|||$the_line
-DISPLAY= WAYLAND_DISPLAY=|||$the_line
--u DISPLAY WAYLAND_DISPLAY=wayland-0|||zenity
--u WAYLAND_DISPLAY DISPLAY=:99 STAND_INS_FAIL=zenity|||zenity $the_line
--u WAYLAND_DISPLAY DISPLAY=:99 STAND_INS_FAIL=kdialog|zenity||kdialog $the_line
---ignore-signal=CHLD -u WAYLAND_DISPLAY DISPLAY=:99||zenity|zenity kdialog
---block-signal --ignore-signal=HUP -u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog|kdialog xmessage
+#|the launcher's environment|tools missing|tools killed|tools failing|the tools that ran, then its output
+|-u WAYLAND_DISPLAY DISPLAY=:99||||zenity
+|-u WAYLAND_DISPLAY DISPLAY=:99|zenity|||kdialog
+|-u WAYLAND_DISPLAY DISPLAY=:99||zenity||zenity kdialog
+|-u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog xmessage||kdialog xmessage $the_line
+|-u WAYLAND_DISPLAY DISPLAY=:99|zenity kdialog xmessage|||$the_line
+|-u DISPLAY -u WAYLAND_DISPLAY||||$the_line
+|DISPLAY= WAYLAND_DISPLAY=||||$the_line
+|-u DISPLAY WAYLAND_DISPLAY=wayland-0||||zenity
+|-u WAYLAND_DISPLAY DISPLAY=:99|||zenity|zenity $the_line
+|-u WAYLAND_DISPLAY DISPLAY=:99|zenity||kdialog|kdialog $the_line
+--ignore-signal=CHLD|-u WAYLAND_DISPLAY DISPLAY=:99||zenity||zenity kdialog
+--block-signal --ignore-signal=HUP|-u WAYLAND_DISPLAY DISPLAY=:99|zenity|kdialog||kdialog xmessage
 TABLE
-    ;;
-real-browser)
+}
+
+case_real-browser() {
     # The real xdg-open hands the URL to a real browser, which loads the
     # server's page after the launcher has gone.
     needs chromium xdg-open python3 convert
@@ -184,8 +189,9 @@ real-browser)
     run_launcher PATH="$tools_bin:$PATH" DISPLAY=:99
     check "exited at once, without waiting for the browser" test "$elapsed" -lt 1000
     check "the browser shows the server's page" page_shown "$artifacts/server-page.png"
-    ;;
-real-dialog)
+}
+
+case_real-dialog() {
     # The real zenity on a display of the client's own.
     needs zenity Xvfb xdotool import
     rm "$tools_bin/zenity"
@@ -195,9 +201,8 @@ real-dialog)
     run_launcher PATH="$tools_bin:$PATH" DISPLAY="$DISPLAY" NO_AT_BRIDGE=1
     check "zenity's box titled Sorry shown, dismissed with Return" wait "$dismissing"
     check "nothing on the launcher's terminal" silent
-    ;;
-*)
-    echo "unknown case $case_name" >&2; exit 2 ;;
-esac
+}
 
+declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
+"case_$case_name"
 finish "$status"

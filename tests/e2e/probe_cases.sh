@@ -7,6 +7,7 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/private_net.sh"
 . "$here/../lib/checks.sh"
+. "$here/../lib/desktop.sh"
 private_net_enter "$@"
 
 platform=$1 case_name=$2 probe=$3 responder=$4 artifacts=$5
@@ -24,7 +25,6 @@ make_desktop_stand_ins "$work"
 if [ "$platform" = wine ]; then
     # A console window of its own needs a display, made before Wine starts.
     if [ "$case_name" = double-click ]; then
-        . "$here/../lib/desktop.sh"
         needs Xvfb xdotool import
         display_up || exit 1
     fi

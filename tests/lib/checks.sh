@@ -1,7 +1,17 @@
-# Sourced by the end-to-end cases, the demo and the bench after
-# private_net.sh: the responder on the server host, what it saw, and the
-# checks on what the launcher did. Expects $work (a scratch directory) and
-# $responder.
+# Sourced by the end-to-end cases, the demo, the bench and the package
+# checks: the responder on the server host and what it saw (after
+# private_net.sh; these expect $work, a scratch directory, and $responder),
+# waits, and the check that counts failures.
+
+# Waits up to $2 seconds for file $1 to appear (with $3 = nonempty: to fill).
+wait_for_file() {
+    local tries=$(( $2 * 10 )) test=-e
+    [ "${3:-}" = nonempty ] && test=-s
+    while [ ! $test "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
+    [ $test "$1" ]
+}
+
+now_ms() { date +%s%3N; }
 
 # On the server host and logging to $work/requests, unless --on names
 # another host and log.
@@ -32,9 +42,6 @@ requests_paced() {  # [LOG]
     awk '$3 == "request" { if (n++ && ($1 - last < 400 || $1 - last > 900)) bad = 1; last = $1 }
          END { exit bad }' "${1:-$work/requests}"
 }
-
-logged() { [ "$(cat "$tools_log/$1" 2>/dev/null)" = "$2" ]; }
-not_run() { [ ! -e "$tools_log/$1" ]; }
 
 failures=0
 check() {  # check DESCRIPTION COMMAND...

@@ -1,12 +1,31 @@
-# Sourced after private_net.sh, inside the private namespace, once
-# private_net_up and make_desktop_stand_ins have run: the real desktop
-# tools on the client host. Expects $work.
+# Sourced after private_net.sh and checks.sh, inside the private namespace,
+# once private_net_up has run: the desktop tools on the client host, the
+# stand-ins that record how they were started and the real ones.
+#   make_desktop_stand_ins DIR    the stand-ins in DIR/bin ($tools_bin),
+#                                 their records in DIR/log ($tools_log)
+#   logged TOOL TEXT / not_run TOOL   what a stand-in recorded
 #   needs COMMAND...              skip the case unless these are installed
 #   display_up                    an Xvfb display of the client's own, in $DISPLAY
 #   box_shown_and_dismissed SHOT  find the "Sorry" box, photograph it, press Return
 #   real_browser_up SHOT          the real xdg-open and a headless chromium that
 #                                 photographs what it loads; a page on the server
 #   page_shown SHOT               that photograph shows the server's page
+# The real ones expect $work.
+
+desktop_lib=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+make_desktop_stand_ins() {  # see desktop-stand-in for what each records
+    tools_bin=$1/bin tools_log=$1/log
+    rm -rf "$tools_bin" "$tools_log"
+    mkdir -p "$tools_bin" "$tools_log"
+    local tool
+    for tool in xdg-open zenity kdialog xmessage; do
+        ln -s "$desktop_lib/desktop-stand-in" "$tools_bin/$tool"
+    done
+}
+
+logged() { [ "$(cat "$tools_log/$1" 2>/dev/null)" = "$2" ]; }
+not_run() { [ ! -e "$tools_log/$1" ]; }
 
 needs() {  # needs COMMAND...: the case is skipped (77) when one is missing
     local tool

@@ -1,6 +1,7 @@
 # Sourced by the end-to-end tests, the demo and the bench: a private network
 # that exists only inside a network namespace this run creates, so nothing
-# sent here can reach the machine's real network.
+# sent here can reach the machine's real network. The network alone: the
+# hosts' desktop tools are in desktop.sh, the checks in checks.sh.
 #   client 10.200.0.1/24 (namespace $net_client, default route over the veth)
 #   server 10.200.0.2/24 (namespace $net_server)
 # private_net_second_segment adds a second segment and a third host:
@@ -67,53 +68,14 @@ private_net_second_segment() {
 }
 
 # Ends whatever still runs on the hosts (responders, lingering stand-ins),
-# or on the ones named.
+# or on the ones named; a host this run never made is no failure.
 private_net_stop() {
     local ns
     [ $# -gt 0 ] || set -- "$net_client" "$net_server" "$net_server_b"
     for ns in "$@"; do
-        ip netns pids "$ns" 2>/dev/null | xargs -r kill 2>/dev/null
+        ip netns pids "$ns" 2> /dev/null | xargs -r kill 2> /dev/null || true
     done
 }
 
 on_client() { ip netns exec "$net_client" "$@"; }
 on_server() { ip netns exec "$net_server" "$@"; }
-
-# Stand-ins for the desktop's tools, first on PATH: each prints a line on
-# both of its streams, writes its session ("own" when it leads one, else
-# "shared") and its blocked and ignored signal masks to $tools_log/NAME.process,
-# then its arguments, one per line, to $tools_log/NAME, and exits 0 at once
-# (xdg-open then lingers, as the real one may while the browser runs). It
-# is killed instead when STAND_INS_CRASH names it, and exits 1 when
-# STAND_INS_FAIL does. They find their own commands without the caller's PATH.
-make_desktop_stand_ins() {
-    tools_bin=$1/bin tools_log=$1/log
-    rm -rf "$tools_bin" "$tools_log"
-    mkdir -p "$tools_bin" "$tools_log"
-    local tool
-    for tool in xdg-open zenity kdialog xmessage; do
-        cat > "$tools_bin/$tool" <<STUB
-#!/bin/sh
-PATH=/usr/bin:/bin
-echo "$tool: chatter"; echo "$tool: complaints" >&2
-[ "\$(ps -o sid= -p \$\$ | tr -d ' ')" = \$\$ ] && session=own || session=shared
-echo "\$session \$(sed -n 's/^Sig\(Blk\|Ign\):\t//p' /proc/\$\$/status | paste -sd ' ')" > "$tools_log/$tool.process"
-printf '%s\n' "\$@" > "$tools_log/$tool.tmp" && mv "$tools_log/$tool.tmp" "$tools_log/$tool"
-case " \${STAND_INS_CRASH:-} " in *" $tool "*) kill -KILL \$\$ ;; esac
-case " \${STAND_INS_FAIL:-} " in *" $tool "*) exit 1 ;; esac
-[ "$tool" = xdg-open ] && exec sleep 10 </dev/null >/dev/null 2>&1
-exit 0
-STUB
-        chmod +x "$tools_bin/$tool"
-    done
-}
-
-# Waits up to $2 seconds for file $1 to appear (with $3 = nonempty: to fill).
-wait_for_file() {
-    local tries=$(( $2 * 10 )) test=-e
-    [ "${3:-}" = nonempty ] && test=-s
-    while [ ! $test "$1" ] && [ "$tries" -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
-    [ $test "$1" ]
-}
-
-now_ms() { date +%s%3N; }

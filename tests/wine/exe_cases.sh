@@ -2,7 +2,7 @@
 # The Windows exe end to end under Wine, on the private two-host network,
 # with an Xvfb display, a wineserver and a prefix made on the client host.
 #   exe_cases.sh CASE EXE RESPONDER ARTIFACT-DIR
-# CASE: found | no-gateway | second-segment | no-server | oversized | real-browser
+# CASE is the name of one of the case_* functions below.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/private_net.sh"
@@ -15,7 +15,6 @@ case_name=$1 exe=$2 responder=$3 artifacts=$4
 . "$here/wine_env.sh"
 . "$here/exe_desktop.sh"
 needs Xvfb xdotool import
-[ "$case_name" = real-browser ] && needs chromium xdg-open python3
 
 work=$(mktemp -d)
 trap 'wine_down; private_net_stop; rm -rf "$work"' EXIT
@@ -45,12 +44,11 @@ com_around_shell_call() {
         grep -qx 'CoInitializeEx ShellExecuteA CoUninitialize'
 }
 
-case $case_name in
-found | no-gateway)
-    # Without a default route the limited broadcast fails under Wine; the
-    # subnet's own broadcast address still reaches the server.
-    to=255.255.255.255
-    [ "$case_name" = no-gateway ] && { ip -n "$net_client" route del default; to=10.200.0.255; }
+# Without a default route the limited broadcast fails under Wine; the
+# subnet's own broadcast address still reaches the server.
+found_with_route() {  # found_with_route yes|no
+    local to=255.255.255.255
+    [ "$1" = no ] && { ip -n "$net_client" route del default; to=10.200.0.255; }
     start_responder --send $'ANSWER = FindServer\nPRODUCT = korvelin\nURL = file:///C:/x\n'
     start_exe "$exe"
     wait_exe
@@ -60,9 +58,13 @@ found | no-gateway)
     check "one request, byte for byte, to $to" test "$(requests_seen)" = "1x$to"
     check "no window" test -z "$(sorry_window)"
     check "COM initialised around the shell call" com_around_shell_call
-    ;;
-real-browser)
+}
+case_found() { found_with_route yes; }
+case_no-gateway() { found_with_route no; }
+
+case_real-browser() {
     # Wine's browser bridge, the real xdg-open and a real browser.
+    needs chromium xdg-open python3
     real_browser_up "$artifacts/server-page.png"
     start_responder --send 'ANSWER FindServer'
     start_exe "$exe"
@@ -70,8 +72,9 @@ real-browser)
     # Wine's own start-up varies with the load; the browser takes longer.
     check "gone before the browser had loaded the page" test ! -e "$artifacts/server-page.png"
     check "the browser shows the server's page" page_shown "$artifacts/server-page.png"
-    ;;
-second-segment)
+}
+
+case_second-segment() {
     private_net_second_segment
     start_responder
     start_responder --on "$net_server_b" "$work/requests-b" --send 'ANSWER FindServer'
@@ -79,33 +82,37 @@ second-segment)
     wait_exe
     check "shell asked to open exactly http://$server_b_address" shell_handed "http://$server_b_address"
     check "one request on each segment" requests_on_both "1x255.255.255.255 | 1x10.201.0.255"
-    ;;
-no-server|oversized)
-    if [ "$case_name" = oversized ]; then
-        start_responder --send-size 1025
-    else
-        private_net_second_segment
-        start_responder
-        start_responder --on "$net_server_b" "$work/requests-b"
-    fi
-    start_exe "$exe"
+}
+
+# The warning box, shown and dismissed; then what reached the shell.
+check_warned() {
     check "warning box titled Sorry shown and dismissed" box_shown_and_dismissed "$artifacts/warning-box.png"
     wait_exe
-    if [ "$case_name" = oversized ]; then
-        check "one request" test "$(requests)" = 1
-    else
-        # The limited broadcast on the first segment, the directed broadcast
-        # of 10.201.0.0/24 on the second.
-        check "five requests on each segment" requests_on_both "5x255.255.255.255 | 5x10.201.0.255"
-        check "requests about 500 ms apart" requests_paced
-        check "on the second segment too" requests_paced "$work/requests-b"
-    fi
     check "MessageBoxA(NULL, \"Server wasn't found\", \"Sorry\", 0x30)" box_shown_as_warning
     check "shell not asked to open anything" no_shell_call
     check "no browser" not_run xdg-open
-    ;;
-*)
-    echo "unknown case $case_name" >&2; exit 2 ;;
-esac
+}
 
+case_no-server() {
+    private_net_second_segment
+    start_responder
+    start_responder --on "$net_server_b" "$work/requests-b"
+    start_exe "$exe"
+    check_warned
+    # The limited broadcast on the first segment, the directed broadcast
+    # of 10.201.0.0/24 on the second.
+    check "five requests on each segment" requests_on_both "5x255.255.255.255 | 5x10.201.0.255"
+    check "requests about 500 ms apart" requests_paced
+    check "on the second segment too" requests_paced "$work/requests-b"
+}
+
+case_oversized() {
+    start_responder --send-size 1025
+    start_exe "$exe"
+    check_warned
+    check "one request" test "$(requests)" = 1
+}
+
+declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
+"case_$case_name"
 finish "$status"
