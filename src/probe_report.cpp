@@ -88,14 +88,21 @@ void add_decision(text_line& line, const segment_decision& decision) {
     }
 }
 
-void print_interfaces(std::FILE* out, const segment_plan& plan) {
+// A section's heading, and what stands in for an empty list.
+void print_heading(std::FILE* out, std::string_view heading, bool empty,
+                   std::string_view when_empty) {
     text_line line;
-    add(line, "Interface addresses, as the system lists them:");
-    print(out, line);
-    if (plan.count == 0) {
-        add(line, "  none could be listed: only 255.255.255.255 was asked");
-        print(out, line);
+    add(line, heading);
+    if (empty) {
+        add(line, "\n  ", when_empty);
     }
+    print(out, line);
+}
+
+void print_interfaces(std::FILE* out, const segment_plan& plan) {
+    print_heading(out, "Interface addresses, as the system lists them:", plan.count == 0,
+                  "none could be listed: only 255.255.255.255 was asked");
+    text_line line;
     for (const segment_decision& decision : plan.list()) {
         add(line, "  ", decision.row.name[0] != '\0' ? decision.row.name : "-");
         pad_to(line, 18);
@@ -109,13 +116,8 @@ void print_interfaces(std::FILE* out, const segment_plan& plan) {
 }
 
 void print_senders(std::FILE* out, const probe_report& report) {
+    print_heading(out, "\nAnswers, in order of arrival:", report.sender_count == 0, "none");
     text_line line;
-    add(line, "\nAnswers, in order of arrival:");
-    print(out, line);
-    if (report.sender_count == 0) {
-        add(line, "  none");
-        print(out, line);
-    }
     unsigned long number = 0;
     for (const probe_sender& sender : report.listed()) {
         add(line, "  ", decimal(++number).text, ". ", dotted(sender.address).text);

@@ -10,11 +10,11 @@ namespace {
 
 fake_platform the_fake;
 
-void record(const char* call) {
-    if (!the_fake.calls.empty()) {
-        the_fake.calls += ' ';
+void record(const char* call, std::string& log = the_fake.calls) {
+    if (!log.empty()) {
+        log += ' ';
     }
-    the_fake.calls += call;
+    log += call;
 }
 
 template <typename T>
@@ -30,54 +30,57 @@ T next(std::deque<T>& queue, T when_empty) {
 }  // namespace
 
 fake_platform& fake() { return the_fake; }
-void reset_fake() { the_fake = fake_platform{}; }
+void reset_fake(const fake_script& script) {
+    the_fake = fake_platform{};
+    the_fake.script = script;
+}
 
 namespace net {
 
 bool start_network_stack() {
     record("start");
-    return the_fake.stack_starts;
+    return the_fake.script.stack_starts;
 }
 
 void stop_network_stack() { record("stop"); }
 
 socket_handle open_udp_socket() {
     record("socket");
-    if (!next(the_fake.socket_opens, true)) {
+    if (!next(the_fake.script.socket_opens, true)) {
         return invalid_socket;
     }
     ++the_fake.sockets_open;
     return 7;
 }
 
-void allow_broadcast(socket_handle) { record("broadcast"); }
+void allow_broadcast(socket_handle) { record("broadcast", the_fake.set_up); }
 
 bool send_datagram(socket_handle, const void* data, std::size_t size, ipv4_endpoint destination) {
     record("send");
     the_fake.destinations.push_back(destination);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return next(the_fake.sends_succeed, true);
+    return next(the_fake.script.sends_succeed, true);
 }
 
 std::size_t list_interface_addresses(socket_handle, std::span<interface_address> rows) {
-    record("interfaces");
-    const std::size_t count = std::min(rows.size(), the_fake.interfaces.size());
-    std::copy_n(the_fake.interfaces.begin(), count, rows.begin());
+    record("interfaces", the_fake.set_up);
+    const std::size_t count = std::min(rows.size(), the_fake.script.interfaces.size());
+    std::copy_n(the_fake.script.interfaces.begin(), count, rows.begin());
     return count;
 }
 
-void name_interfaces(std::span<interface_address>) { record("names"); }
+void name_interfaces(std::span<interface_address>) { record("names", the_fake.set_up); }
 
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
-    record("route");
-    return the_fake.own_source;
+    record("route", the_fake.set_up);
+    return the_fake.script.own_source;
 }
 
 bool send_copy(socket_handle, const void* data, std::size_t size, const copy_destination& copy) {
-    record("copy");
+    record("send");
     the_fake.copies.push_back(copy);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return next(the_fake.copies_succeed, true);
+    return next(the_fake.script.copies_succeed, true);
 }
 
 std::int64_t monotonic_microseconds() { return the_fake.now_microseconds; }
@@ -85,7 +88,7 @@ std::int64_t monotonic_microseconds() { return the_fake.now_microseconds; }
 int wait_until_readable(socket_handle, long timeout_microseconds) {
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);
-    const int result = next(the_fake.wait_results, 0);
+    const int result = next(the_fake.script.wait_results, 0);
     if (result == 0) {
         the_fake.now_microseconds += timeout_microseconds;
     }
@@ -95,10 +98,10 @@ int wait_until_readable(socket_handle, long timeout_microseconds) {
 long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
-    if (the_fake.replies.empty()) {
+    if (the_fake.script.replies.empty()) {
         return -1;
     }
-    const fake_reply reply = next(the_fake.replies, {});
+    const fake_reply reply = next(the_fake.script.replies, {});
     if (reply.bytes.size() > capacity) {
         return -1;
     }

@@ -15,19 +15,27 @@ struct fake_reply {
     std::uint32_t sender = 0;
 };
 
-struct fake_platform {
-    // Script. Queues run dry into the ordinary outcome: success, time-out.
+// What the platform does when asked. Queues run dry into the ordinary
+// outcome: success, time-out.
+struct fake_script {
     bool stack_starts = true;
-    std::deque<bool> socket_opens;  // false: that open fails
-    std::deque<bool> sends_succeed;
-    std::vector<net::interface_address> interfaces;
-    std::optional<std::uint32_t> own_source;  // where the platform's broadcast leaves from
-    std::deque<bool> copies_succeed;
-    std::deque<int> wait_results;
-    std::deque<fake_reply> replies;  // received in order; none left: the receive fails
+    std::deque<bool> socket_opens = {};  // false: that open fails
+    std::vector<net::interface_address> interfaces = {};
+    std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
+    std::deque<bool> sends_succeed = {};
+    std::deque<bool> copies_succeed = {};
+    std::deque<int> wait_results = {};
+    std::deque<fake_reply> replies = {};  // received in order; none left: the receive fails
+};
 
-    // Record.
-    std::string calls;  // e.g. "socket broadcast interfaces route send copy wait receive close"
+struct fake_platform {
+    fake_script script;
+
+    // What was asked of it.
+    // The calls that are behaviour, in order; a copy is a "send" too, as
+    // the order of one attempt's datagrams is nobody's business.
+    std::string calls;   // e.g. "socket send send wait receive close"
+    std::string set_up;  // e.g. "broadcast interfaces route", in the order made
     std::vector<net::ipv4_endpoint> destinations;  // of the sends, not the copies
     std::vector<net::copy_destination> copies;     // where each copy went
     std::vector<std::string> payloads;
@@ -39,6 +47,7 @@ struct fake_platform {
     std::vector<std::string> warnings;  // "caption|text"
 };
 
-// The one fake the layer functions talk to; fresh for every test.
+// The one fake the layer functions talk to; fresh for every test, with
+// the script given.
 fake_platform& fake();
-void reset_fake();
+void reset_fake(const fake_script& script = {});

@@ -3,17 +3,8 @@
 #   linux_launcher.sh CASE LAUNCHER RESPONDER ARTIFACT-DIR
 # CASE is the name of one of the case_* functions below.
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lib/private_net.sh"
-. "$here/../lib/checks.sh"
-. "$here/../lib/desktop.sh"
-private_net_enter "$@"
-
+. "$(dirname "$0")/../lib/e2e.sh"
 case_name=$1 launcher=$2 responder=$3 artifacts=$4
-work=$(mktemp -d)
-trap 'private_net_stop; rm -rf "$work"' EXIT
-private_net_up
-make_desktop_stand_ins "$work"
 
 # Runs the launcher on the client host as a desktop session would start it,
 # finding nothing but the stand-ins unless the case gives it another PATH.
@@ -203,6 +194,5 @@ case_real-dialog() {
     check "nothing on the launcher's terminal" silent
 }
 
-declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
-"case_$case_name"
+run_case "$case_name"
 finish "$status"

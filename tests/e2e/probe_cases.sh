@@ -5,24 +5,13 @@
 # CASE is the name of one of the case_* functions below.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lib/private_net.sh"
-. "$here/../lib/checks.sh"
-. "$here/../lib/desktop.sh"
-private_net_enter "$@"
-
+. "$here/../lib/e2e.sh"
+private_net_second_segment
 platform=$1 case_name=$2 probe=$3 responder=$4 artifacts=$5
 if [ "$platform" = wine ]; then
     [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
     [ -x "$responder" ] || { echo "SKIP: no native responder (configure with -DKORVELIN_RESPONDER=PATH)"; exit 77; }
     . "$here/../wine/wine_env.sh"
-fi
-
-work=$(mktemp -d)
-trap 'wine_down 2>/dev/null; private_net_stop; rm -rf "$work"' EXIT
-private_net_up
-private_net_second_segment
-make_desktop_stand_ins "$work"
-if [ "$platform" = wine ]; then
     # A console window of its own needs a display, made before Wine starts.
     if [ "$case_name" = double-click ]; then
         needs Xvfb xdotool import
@@ -36,11 +25,9 @@ fi
 # $work/errors, its status in $status. The desktop tools on PATH are
 # stand-ins that record any start.
 run_probe() {
-    if [ "$platform" = wine ]; then
-        on_client env PATH="$tools_bin:$PATH" "$wine64" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
-    else
-        on_client env PATH="$tools_bin" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
-    fi
+    local under=()
+    [ "$platform" = wine ] && under=("$wine64")
+    on_client env PATH="$tools_bin:$PATH" "${under[@]}" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
     status=$?
     tr -d '\r' < "$work/raw" > "$work/report"
     echo "probe exited $status"
@@ -161,6 +148,5 @@ case_double-click() {
     check "nor asks for Enter" test -z "$(grep 'Press Enter' "$work/report")"
 }
 
-declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
-"case_$case_name"
+run_case "$case_name"
 [ "$failures" = 0 ]

@@ -38,17 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(&sender, data, 4);
     }
     const std::string payload = size >= 4 ? input.substr(4) : input;
-    // A datagram longer than the buffer never reaches the rule: the socket
-    // layer fails its receive (net_layer_test, and the oversized end-to-end
-    // cases, check that), and the fake would only say what it was told.
+    // Longer ones never reach the rule: the real layers fail their receive
+    // (net_layer_test), which the fake could only be told to do.
     if (payload.size() > detect::reply_buffer_size) {
         return 0;
     }
     const bool acceptable = holds_both_markers(payload);
 
-    reset_fake();
-    fake().wait_results = {1};
-    fake().replies = {fake_reply{payload, sender}};
+    reset_fake({.wait_results = {1}, .replies = {fake_reply{payload, sender}}});
     const detect::server_address_text found = detect::find_korvelin_server();
 
     if (fake().sockets_open != 0) {

@@ -5,22 +5,13 @@
 # CASE is the name of one of the case_* functions below.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lib/private_net.sh"
-. "$here/../lib/checks.sh"
-private_net_enter "$@"
-
+. "$here/../lib/e2e.sh"
 case_name=$1 exe=$2 responder=$3 artifacts=$4
 [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
 [ -x "$responder" ] || { echo "SKIP: no native responder (configure with -DKORVELIN_RESPONDER=PATH)"; exit 77; }
 . "$here/wine_env.sh"
 . "$here/exe_desktop.sh"
 needs Xvfb xdotool import
-
-work=$(mktemp -d)
-trap 'wine_down; private_net_stop; rm -rf "$work"' EXIT
-private_net_up
-make_desktop_stand_ins "$work"
-
 exe_desktop_up || exit 1
 
 # The exact calls. Relay prints 64-bit values; an int on the x64 stack (the
@@ -113,6 +104,5 @@ case_oversized() {
     check "one request" test "$(requests)" = 1
 }
 
-declare -F "case_$case_name" > /dev/null || { echo "unknown case $case_name" >&2; exit 2; }
-"case_$case_name"
+run_case "$case_name"
 finish "$status"

@@ -31,7 +31,8 @@ start_exe() {
 wait_exe() {
     local tries=150
     while kill -0 "$exe_pid" 2>/dev/null && [ $tries -gt 0 ]; do sleep 0.1; tries=$((tries - 1)); done
-    kill "$exe_pid" 2>/dev/null || true
+    # A Wine that hangs must fail the case, not stall it until ctest's time-out.
+    kill "$exe_pid" 2>/dev/null && sleep 1 && kill -KILL "$exe_pid" 2>/dev/null
     status=0
     wait "$exe_pid" || status=$?
 }

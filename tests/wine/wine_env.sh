@@ -22,7 +22,7 @@ wine_run() { "${wine_in[@]}" "$wine64" "$@"; }
 wine_down() {
     [ -n "${WINEPREFIX:-}" ] || return 0
     "${wine_in[@]}" "$wineserver64" -k 2>/dev/null
-    "${wine_in[@]}" "$wineserver64" -w 2>/dev/null
+    timeout 20 "${wine_in[@]}" "$wineserver64" -w 2>/dev/null
     rm -rf "$WINEPREFIX"
     unset WINEPREFIX
 }
