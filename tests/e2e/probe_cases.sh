@@ -27,7 +27,8 @@ fi
 run_probe() {
     local under=()
     [ "$platform" = wine ] && under=("$wine64")
-    on_client env PATH="$tools_bin:$PATH" "${under[@]}" "$probe" "$@" > "$work/raw" 2> "$work/errors" < /dev/null
+    on_client timeout 30 env PATH="$tools_bin:$PATH" "${under[@]}" "$probe" "$@" \
+        > "$work/raw" 2> "$work/errors" < /dev/null
     status=$?
     tr -d '\r' < "$work/raw" > "$work/report"
     echo "probe exited $status"
@@ -140,6 +141,7 @@ case_double-click() {
     tries=50
     while kill -0 "$clicked" 2> /dev/null && [ $((tries--)) -gt 0 ]; do sleep 0.1; done
     check "Enter closes it" gone "$clicked"
+    gone "$clicked" || kill -KILL "$clicked"
     wait "$clicked"
     check "with exit status 1" test $? = 1
 
