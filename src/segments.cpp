@@ -120,7 +120,7 @@ const char* describe(segment_verdict verdict) {
     case no_broadcast: return "cannot broadcast";
     case no_subnet: return "no netmask";
     case no_link: return "link unknown";
-    case same_segment: return "same segment as";
+    case same_segment: return "same segment as another row";
     case beyond_limit: return "beyond the 32nd segment";
     }
     return "?";
