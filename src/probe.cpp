@@ -42,7 +42,6 @@ void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t se
         tally.unlisted_count < tally.unlisted.size()) {
         tally.unlisted[tally.unlisted_count++] = sender;
     }
-    report.unlisted_senders = tally.unlisted_count;
 }
 
 // Receives and records every datagram until the deadline; returns early
@@ -96,6 +95,7 @@ probe_report run_probe() {
         collect_until(socket.get(), net::monotonic_microseconds() + reply_wait_microseconds,
                       first_send, report, tally);
     }
+    report.unlisted_senders = tally.unlisted_count;
     if (report.attempts_sent == 0) {
         report.outcome = probe_outcome::sends_refused;
     } else if (report.sender_count == 0) {
