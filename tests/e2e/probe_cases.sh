@@ -43,6 +43,7 @@ answers() {
     sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p' "$work/report" | paste -sd '|'
 }
 gone() { ! kill -0 "$1" 2> /dev/null; }
+five_requests() { [ "$(requests)" = 5 ]; }
 no_desktop_tool() { not_run xdg-open && not_run zenity && not_run kdialog && not_run xmessage; }
 # Wine never reports a point-to-point interface; it does say that the tun
 # device cannot broadcast.
@@ -124,22 +125,16 @@ case_double-click() {
     start_responder
     cp "$probe" "$WINEPREFIX/drive_c/korvelin-probe.exe"
     on_client "$wine64" start /wait 'C:\korvelin-probe.exe' > /dev/null 2>&1 &
-    local clicked=$! window="" tries=100
-    until [ -n "$window" ] || [ $((tries--)) = 0 ]; do
-        sleep 0.2
-        window=$(on_client xdotool search --name 'korvelin-probe\.exe' 2>/dev/null | head -n 1)
-    done
-    check "a console window of its own" test -n "$window"
+    local clicked=$! window
+    check "a console window of its own" retry_for 20 window_named 'C:\\korvelin-probe\.exe'
     # Its five requests, then 500 ms of listening: by a second later it
     # would have ended, unless it waits.
-    tries=100
-    until [ "$(requests)" = 5 ] || [ $((tries--)) = 0 ]; do sleep 0.1; done
+    retry_for 10 five_requests
     sleep 1
-    mkdir -p "$artifacts" && on_client import -window root "$artifacts/console.png"
+    mkdir -p "$artifacts" && on_display import -window root "$artifacts/console.png"
     check "still open after its report, waiting" kill -0 "$clicked"
-    on_client xdotool windowfocus "$window" key Return 2> /dev/null
-    tries=50
-    while kill -0 "$clicked" 2> /dev/null && [ $((tries--)) -gt 0 ]; do sleep 0.1; done
+    on_display xdotool windowfocus "$window" key Return 2> /dev/null
+    retry_for 5 gone "$clicked"
     check "Enter closes it" gone "$clicked"
     gone "$clicked" || kill -KILL "$clicked"
     wait "$clicked"

@@ -13,6 +13,15 @@ wait_for_file() {
 
 now_ms() { date +%s%3N; }
 
+# Runs COMMAND every 0.2 s until it succeeds, for at most $1 seconds.
+retry_for() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.2
+    done
+}
+
 # On the server host and logging to $work/requests, unless --on names
 # another host and log.
 start_responder() {  # start_responder [--on HOST LOG] [--send TEXT | --send-size N]...

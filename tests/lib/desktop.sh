@@ -39,29 +39,34 @@ display_up() {
     export DISPLAY=:$(cat "$work/display")
 }
 
-sorry_window() { on_client xdotool search --onlyvisible --name '^Sorry$' 2>/dev/null | head -n 1; }
+# An X client on the client's display, for 5 s at most: a program that
+# hangs while it holds the display must fail the case, not stall it.
+on_display() { on_client timeout 5 "$@"; }
+
+# The first visible window whose whole name is $1, in $window.
+window_named() { window=$(on_display xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+sorry_window() { window_named Sorry && echo "$window"; }
+
+# A picture of the screen that is not all black.
+screen_painted() {  # screen_painted SHOT
+    on_display import -window root "$1" && convert "$1" -format '%[fx:mean]' info: | awk '{ exit !($1 > 0) }'
+}
+# Return typed into window $1; true once no window named $2 is left.
+closed_by_return() {
+    on_display xdotool windowfocus "$1" key Return 2>/dev/null
+    sleep 0.3
+    ! window_named "$2"
+}
 
 # A toolkit maps the window before it paints it and may ignore keys until
 # then: wait for a picture that is not all black before pressing Return.
 # GTK drops keys sent to a window directly: focus it and type for real.
 box_shown_and_dismissed() {
-    local tries=100 window="" shot=$1
-    while [ -z "$window" ] && [ $tries -gt 0 ]; do
-        sleep 0.2; tries=$((tries - 1)); window=$(sorry_window)
-    done
-    [ -n "$window" ] || return 1
+    local window shot=$1
+    retry_for 20 window_named Sorry || return 1
     mkdir -p "$(dirname "$shot")"
-    for tries in $(seq 40); do
-        on_client import -window root "$shot"
-        convert "$shot" -format '%[fx:mean]' info: | awk '{ exit !($1 > 0) }' && break
-        sleep 0.25
-    done
-    for tries in $(seq 20); do
-        on_client xdotool windowfocus "$window" key Return 2>/dev/null
-        sleep 0.5
-        [ -z "$(sorry_window)" ] && return 0
-    done
-    return 1
+    retry_for 10 screen_painted "$shot"
+    retry_for 10 closed_by_return "$window" Sorry
 }
 
 page_colour=12ab34 page_pixel='srgb(18,171,52)'
