@@ -6,12 +6,18 @@
 # nothing else; SHA256SUMS matches both. Then packs two clean copies of the
 # tree with scripts/package, at different paths and times, without the
 # tests: programs, packages and checksums must come out byte-identical.
-# Last, a vendor's signed release: its exe, signature removed, is the one
-# that was tested.
+# Last, a vendor's release, signed with a key on a token and time-stamped
+# by an authority on this namespace's loopback: its exes, signatures
+# removed, are the ones that were tested, and under Wine the signed MSI
+# replaces the unsigned one of its version. Runs in a private network
+# namespace of its own.
 #   check_packages.sh SOURCE-DIR
 set -u
 source_dir=$(cd "$1" && pwd)
+. "$source_dir/tests/lib/private_net.sh"
 . "$source_dir/tests/lib/checks.sh"
+private_net_enter "$@"
+ip link set lo up
 version=$(project_version "$source_dir")
 packages=$source_dir/build/packages
 deb=$packages/korvelin-detect_${version}_amd64.deb
@@ -21,7 +27,9 @@ appstream_id=org.korvelin_detect.KorvelinDetect
 desktop_entry=$source_dir/packaging/$appstream_id.desktop
 
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+keys=$scratch/keys
+. "$source_dir/tests/lib/signing.sh"
+trap 'stop_tsa; rm -rf "$scratch"' EXIT
 
 check "desktop entry is valid" desktop-file-validate "$desktop_entry"
 
@@ -87,9 +95,11 @@ for file in korvelin-detect.exe korvelin-probe.exe README.txt; do
     check "the MSI's $file is the ZIP's" cmp "$scratch/msi/Korvelin Detect/$file" "$scratch/zip/$file"
 done
 msi_table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
-check "per machine, Add/Remove Programs' icon, no Modify" \
-    test "$(msi_table Property | grep -E '^(ALLUSERS|ARPNOMODIFY|ARPPRODUCTICON)\s' | sort | paste -sd ' ')" = \
-    "$(printf 'ALLUSERS\t1 ARPNOMODIFY\t1 ARPPRODUCTICON\tkorvelin_detect.ico')"
+check "per machine, Add/Remove Programs' icon, neither Modify nor Repair" \
+    test "$(msi_table Property | grep -E '^(ALLUSERS|ARPNO[A-Z]*|ARPPRODUCTICON)\s' | sort | paste -sd ' ')" = \
+    "$(printf 'ALLUSERS\t1 ARPNOMODIFY\t1 ARPNOREPAIR\t1 ARPPRODUCTICON\tkorvelin_detect.ico')"
+check "a build of this version replaces another: its Upgrade row takes the version itself" \
+    grep -qP "^\\{[0-9A-F-]{36}\\}\t\t$version\t\t513\t" <<< "$(msi_table Upgrade)"
 check "one Start-menu shortcut, to the launcher's file, not advertised" \
     test "$(msi_table Shortcut | cut -f2,3,5)" = "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]')"
 check "a downgrade is refused with a message" grep -q 'A newer version of Korvelin Detect' <<< "$(msi_table LaunchCondition)"
@@ -97,8 +107,6 @@ check "a downgrade is refused with a message" grep -q 'A newer version of Korvel
 for other in 99.0.0 0.0.1; do
     "$source_dir/packaging/build-msi" "$zip" "$other" "$scratch/$other.msi" || echo "could not build the $other installer"
 done
-check "under Wine: installs, upgrades, refuses a downgrade, uninstalls" \
-    bash "$source_dir/tests/wine/msi_install.sh" "$msi" "$scratch/99.0.0.msi" "$scratch/0.0.1.msi" "$source_dir/build/windows"
 
 check "SHA256SUMS holds the three packages, and they match it" \
     test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK ${msi##*/}: OK"
@@ -135,39 +143,95 @@ without_wixl() {  # a packager without wixl on PATH still gets the ZIP and the .
 check "without wixl, scripts/package makes the ZIP and the .deb and succeeds" without_wixl
 
 # A vendor's release: scripts/package signs the exes in the ZIP and the MSI,
-# and the MSI, with a throwaway certificate kept outside the tree. An MSI's
-# signature does not come off byte for byte (the compound file is laid out
-# anew), but the exes inside it do.
-keys=$scratch/keys
-signed_release() {
-    mkdir -p "$keys" "$scratch/signed" && printf 'throwaway\n' > "$keys/password" &&
-        openssl req -x509 -newkey rsa:2048 -noenc -days 2 -subj "/CN=Korvelin Detect test vendor" \
-            -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2> /dev/null &&
-        openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/vendor.p12" \
-            -passout "file:$keys/password" &&
-        KORVELIN_SIGN_PKCS12=$keys/vendor.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password \
-            "$scratch/one/scripts/package" > /dev/null 2>&1 &&
+# and the MSI, with throwaway keys kept outside the tree, first from a
+# PKCS#12 file, then from a token. An MSI's signature does not come off
+# byte for byte (the compound file is laid out anew), but the exes inside
+# it do. osslsigncode's arguments are recorded on the way, to find no PIN
+# there.
+mkdir -p "$keys" "$scratch/recording"
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >> %s\nexec %s "$@"\n' "$scratch/arguments" \
+    "$(command -v osslsigncode)" > "$scratch/recording/osslsigncode"
+chmod +x "$scratch/recording/osslsigncode"
+package_signed() {  # package_signed LOG SETTING...: the clean copy packed with these settings
+    env PATH="$scratch/recording:$PATH" "${@:2}" "$scratch/one/scripts/package" > "$1" 2>&1
+}
+signed_release() {  # signed_release SETTING...: packed signed, the ZIP and the MSI unpacked into $scratch/signed
+    rm -rf "$scratch/signed" && mkdir "$scratch/signed" &&
+        package_signed "$scratch/signing.log" "$@" &&
         (cd "$scratch/signed" && cmake -E tar xf "$scratch/one/build/packages/${zip##*/}") &&
-        msiextract -C "$scratch/signed" "$scratch/one/build/packages/${msi##*/}" > /dev/null
+        cp "$scratch/one/build/packages/${msi##*/}" "$scratch/signed/" &&
+        msiextract -C "$scratch/signed" "$scratch/signed/${msi##*/}" > /dev/null ||
+        { cat "$scratch/signing.log"; return 1; }
+}
+verifies() {  # verifies CERT FILE [TSA-CERT]: signed by CERT's key, time-stamped by TSA-CERT's or not at all
+    local report
+    report=$(osslsigncode verify -CAfile "$1" ${3:+-TSA-CAfile "$3"} -in "$2" 2>&1) &&
+        if [ -n "${3:-}" ]; then grep -q 'Timestamp Server Signature verification: ok' <<< "$report"
+        else ! grep -q 'Timestamp Server Signature' <<< "$report"; fi || { echo "$report"; return 1; }
 }
 unsigned_is_tested() {  # unsigned_is_tested SIGNED-EXE
     local unsigned; unsigned=$(mktemp -u "$scratch/unsigned.XXXXXX")
     osslsigncode remove-signature -in "$1" -out "$unsigned" > /dev/null &&
         cmp "$unsigned" "$source_dir/build/windows/${1##*/}"
 }
+check_signed_release() {  # check_signed_release KIND CERT [TSA-CERT]
+    local file where
+    for file in "$scratch/signed/${msi##*/}" "$scratch"/signed/korvelin-*.exe \
+                "$scratch/signed/Korvelin Detect"/korvelin-*.exe; do
+        where=${file#"$scratch/signed/"}
+        check "$1: $where: signed by the vendor's key${3:+, time-stamped}" verifies "$2" "$file" "${3:-}"
+        [ "${file%.exe}" = "$file" ] ||
+            check "$1: $where: without its signature it is the exe that was tested" unsigned_is_tested "$file"
+    done
+}
 key_nowhere() {
     ! grep -rqF -e "$(sed -n 2p "$keys/key.pem")" "$scratch/one/build" "$scratch/signed" &&
         [ -z "$(find "$scratch/one/build" -name '*.p12' -o -name '*.pem')" ]
 }
-check "scripts/package signs the exes and the installer" signed_release
-signature_verifies() { osslsigncode verify -CAfile "$keys/cert.pem" -in "$1" > /dev/null; }
-check "the MSI's signature verifies against the vendor's certificate" \
-    signature_verifies "$scratch/one/build/packages/${msi##*/}"
-for exe in "$scratch"/signed/korvelin-*.exe "$scratch/signed/Korvelin Detect"/korvelin-*.exe; do
-    where=${exe#"$scratch/signed/"}
-    check "$where: its signature verifies against the vendor's certificate" signature_verifies "$exe"
-    check "$where: without its signature it is the exe that was tested" unsigned_is_tested "$exe"
-done
+pin_nowhere() {  # in no build file, package, log or osslsigncode argument, which were recorded
+    grep -q -- '-readpass' "$scratch/arguments" &&
+        ! grep -rqF -e "$token_pin" "$scratch/one/build" "$scratch/signed" "$scratch/signing.log" "$scratch/arguments"
+}
+refused() {  # refused MESSAGE SETTING...: with the token and these settings, packing stops, says so, leaves no package
+    ! package_signed "$scratch/refused.log" "${token_settings[@]}" "${@:2}" &&
+        grep -qF -- "$1" "$scratch/refused.log" && [ -z "$(ls -A "$scratch/one/build/packages" 2> /dev/null)" ] ||
+        { cat "$scratch/refused.log"; return 1; }
+}
+
+check "a PKCS#12 file and a time-stamp authority on loopback" eval 'make_pkcs12 && start_tsa'
+check "PKCS#12: scripts/package signs the exes and the installer" \
+    signed_release "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
+check_signed_release PKCS#12 "$keys/cert.pem" "$keys/tsa-cert.pem"
 check "the key is in no build file and no package" key_nowhere
+
+if command -v softhsm2-util > /dev/null && command -v pkcs11-tool > /dev/null && [ -f "$softhsm_module" ]; then
+    check "a key made on a SoftHSM2 token" make_token
+    check "no release signature without a time stamp" refused KORVELIN_SIGN_TIMESTAMP_URL
+    check "token: scripts/package signs, with the time stamp declined on purpose" \
+        signed_release "${token_settings[@]}" KORVELIN_SIGN_NO_TIMESTAMP=1
+    check_signed_release "token, no time stamp" "$keys/token-cert.pem"
+    echo wrong > "$keys/wrong-pin"
+    while IFS='|' read -r what message setting; do
+        check "packing stops on $what, with its cause" \
+            refused "$message" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "$setting"
+    done <<ROWS
+a wrong PIN|PIN incorrect|KORVELIN_SIGN_PASSWORD_FILE=$keys/wrong-pin
+a certificate of another key|key values mismatch|KORVELIN_SIGN_CERTS=$keys/cert.pem
+an unreachable time-stamp server|Connection refused|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
+a missing module|KORVELIN_SIGN_PKCS11_MODULE: no file|KORVELIN_SIGN_PKCS11_MODULE=$keys/none.so
+a PIN in the key's URI|holds the PIN|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign;pin-value=$token_pin
+ROWS
+    check "token: scripts/package signs the exes and the installer" \
+        signed_release "${token_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
+    check_signed_release token "$keys/token-cert.pem" "$keys/tsa-cert.pem"
+    check "the PIN is in no build file, package, log or command line" pin_nowhere
+else
+    echo "SKIPPED: signing with a key on a token: SoftHSM2 is not installed (Debian: softhsm2, opensc, libengine-pkcs11-openssl)"
+fi
+
+# The last signed release, the token's where it could be made.
+check "under Wine: installs, the signed build replaces the unsigned, upgrades, refuses a downgrade, uninstalls" \
+    bash "$source_dir/tests/wine/msi_install.sh" "$msi" "$source_dir/build/windows" \
+        "$scratch/signed/${msi##*/}" "$scratch/signed" "$scratch/99.0.0.msi" "$scratch/0.0.1.msi"
 
 [ "$failures" = 0 ]

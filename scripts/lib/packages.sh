@@ -13,12 +13,18 @@ desktop_packages=(xdg-utils chromium zenity python3)
 # and skips it otherwise; faketime pins the summary's times, python3 derives
 # its codes. The tests want it.
 msi_packages=(wixl msitools faketime python3)
+# A vendor's release signed with a key on a token: SoftHSM2 stands in for
+# the token, OpenSC's pkcs11-tool makes the key on it.
+signing_test_packages=(softhsm2 opensc)
 test_packages=(iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
-               clang libclang-rt-14-dev "${msi_packages[@]}")
+               clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}")
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
-# library dependencies; osslsigncode signs a vendor's release; the rest
-# check what comes out, openssl making a throwaway certificate to sign with.
-package_packages=(dpkg-dev file osslsigncode desktop-file-utils lintian appstream openssl)
+# library dependencies; osslsigncode signs a vendor's release, through
+# OpenSSL's PKCS#11 engine where the key is on a token; the rest check what
+# comes out, openssl making throwaway certificates and answering for a
+# time-stamp authority.
+package_packages=(dpkg-dev file osslsigncode libengine-pkcs11-openssl desktop-file-utils lintian
+                  appstream openssl)
 
 ensure_packages() {
     local missing=() package

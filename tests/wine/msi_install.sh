@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a private network namespace, Wine
-# prefix and wineserver of its own: a silent install, an upgrade to a
-# higher version, a refused downgrade, and a silent uninstall.
-#   msi_install.sh MSI HIGHER-VERSION-MSI LOWER-VERSION-MSI EXE-DIR
+# prefix and wineserver of its own: a silent install, another build of the
+# same version (the signed release over an unsigned test build) that
+# replaces it, an upgrade to a higher version, a refused downgrade, and a
+# silent uninstall.
+#   msi_install.sh MSI EXE-DIR SIGNED-MSI SIGNED-EXE-DIR HIGHER-VERSION-MSI LOWER-VERSION-MSI
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/private_net.sh"
 . "$here/../lib/checks.sh"
 private_net_enter "$@"
 ip link set lo up
-msi=$(realpath "$1") higher=$(realpath "$2") lower=$(realpath "$3") exe_dir=$(realpath "$4")
+msi=$(realpath "$1") exe_dir=$(realpath "$2") signed=$(realpath "$3") signed_exe_dir=$(realpath "$4")
+higher=$(realpath "$5") lower=$(realpath "$6")
 [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
 . "$here/wine_env.sh"
 
@@ -25,7 +28,7 @@ product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductC
 # "NAME=VALUE" for the uninstall entry's values that Add/Remove Programs shows.
 entry() {
     wine_run reg query "$uninstall_key\\$(product_code "$1")" 2> /dev/null | tr -d '\r' |
-        awk '$1 ~ /^(DisplayName|DisplayVersion|Publisher|NoModify)$/ { v = $3; for (i = 4; i <= NF; i++) v = v " " $i; print $1 "=" v }' |
+        awk '$1 ~ /^(DisplayName|DisplayVersion|Publisher|NoModify|NoRepair)$/ { v = $3; for (i = 4; i <= NF; i++) v = v " " $i; print $1 "=" v }' |
         sort | paste -sd ' '
 }
 shortcut() { find "$WINEPREFIX/drive_c" -name 'Korvelin Detect.lnk' 2> /dev/null | head -n 1; }
@@ -33,9 +36,9 @@ targets_launcher() {  # the link names the installed launcher
     local link; link=$(shortcut)
     [ -n "$link" ] && { strings -a "$link"; strings -a -el "$link"; } | grep -qi 'Korvelin Detect\\korvelin-detect\.exe'
 }
-same_files() {
-    cmp "$installed/korvelin-detect.exe" "$exe_dir/korvelin-detect.exe" &&
-        cmp "$installed/korvelin-probe.exe" "$exe_dir/korvelin-probe.exe" && test -s "$installed/README.txt"
+same_files() {  # same_files [EXE-DIR]
+    cmp "$installed/korvelin-detect.exe" "${1:-$exe_dir}/korvelin-detect.exe" &&
+        cmp "$installed/korvelin-probe.exe" "${1:-$exe_dir}/korvelin-probe.exe" && test -s "$installed/README.txt"
 }
 version() { msiinfo export "$1" Property | sed -n 's/^ProductVersion\t\([0-9.]*\).*/\1/p'; }
 publisher="The korvelin-detect developers"
@@ -43,13 +46,17 @@ publisher="The korvelin-detect developers"
 check "silent install exits 0" msiexec /i "$msi"
 check "both exes and README.txt in the 64-bit Program Files, as built" same_files
 check "a Start-menu shortcut to the launcher" targets_launcher
-check "the uninstall entry: name, version, publisher, no Modify" test "$(entry "$msi")" = \
-    "DisplayName=Korvelin Detect DisplayVersion=$(version "$msi") NoModify=0x1 Publisher=$publisher"
+listed="DisplayName=Korvelin Detect DisplayVersion=$(version "$msi") NoModify=0x1 NoRepair=0x1 Publisher=$publisher"
+check "the uninstall entry: name, version, publisher, neither Modify nor Repair" test "$(entry "$msi")" = "$listed"
+
+check "the signed build of the same version installs over it" msiexec /i "$signed"
+check "and replaces it: one entry, the signed build's" test "$(entry "$msi")|$(entry "$signed")" = "|$listed"
+check "the signed exes in place" same_files "$signed_exe_dir"
 
 check "a higher version installs over it" msiexec /i "$higher"
 check "and replaces it: one entry, the higher version's" \
-    test "$(entry "$msi")|$(entry "$higher")" = \
-    "|DisplayName=Korvelin Detect DisplayVersion=$(version "$higher") NoModify=0x1 Publisher=$publisher"
+    test "$(entry "$signed")|$(entry "$higher")" = \
+    "|${listed/$(version "$msi")/$(version "$higher")}"
 check "its files in place" same_files
 check "a lower version is refused" eval '! msiexec /i "$lower"'
 check "and leaves the higher one installed" test -n "$(entry "$higher")" -a -z "$(entry "$lower")"
