@@ -31,10 +31,6 @@ struct ipv4_endpoint {
 // Dotted-decimal text of an IPv4 address: at most 15 characters and a NUL.
 inline constexpr std::size_t ipv4_text_size = 16;
 
-// How long an interface's name may be, its NUL included: Linux's are 16
-// at the most, Windows' adapter names longer; those are cut.
-inline constexpr std::size_t interface_name_size = 32;
-
 // One IPv4 address of one of this host's interfaces, as the platform lists
 // it; an interface with several addresses gives several rows. Addresses in
 // host byte order.
@@ -46,8 +42,29 @@ struct interface_address {
     bool broadcast = false;
     bool loopback = false;
     bool point_to_point = false;
-    char name[interface_name_size] = {};  // see name_interfaces
 };
+
+// An interface's name as the probe shows it, NUL-terminated: Linux's are
+// bytes, at most 15; Windows' friendly names are UTF-8 here, kept whole up
+// to 64 characters of any script (4 bytes each at the most), cut at a
+// character's end beyond that. Only the probe asks for names, so the
+// launcher's rows stay small.
+inline constexpr std::size_t interface_name_size = 4 * 64 + 1;
+struct interface_name {
+    char text[interface_name_size] = {};
+};
+
+// Whether names come as UTF-8 text (Windows) or as a kernel's bytes that
+// may be anything but NUL (Linux).
+#ifdef _WIN32
+inline constexpr bool names_are_utf8 = true;
+#else
+inline constexpr bool names_are_utf8 = false;
+#endif
+
+// The system's number for why a call failed: errno on POSIX,
+// WSAGetLastError() on Windows; 0 for no failure.
+using error_code = int;
 
 // Where one extra copy of a broadcast goes: to destination, and when link
 // is not 0, steered out through that interface whatever the routes say.
@@ -77,12 +94,28 @@ bool start_network_stack();
 // Stops what a successful start_network_stack() started.
 void stop_network_stack();
 
+// The error of the layer call that failed last on this thread: read it
+// right after the failing call, before any other.
+error_code last_error();
+
+// The system's own text for code (strerror, or FormatMessage in the
+// language of Windows, as UTF-8), NUL-terminated, without a final period
+// or line end; cut to fit.
+void describe_error(error_code code, std::span<char> text);
+
 // Opens an unbound IPv4 UDP socket, or returns invalid_socket.
 socket_handle open_udp_socket();
 
-// Asks for permission to send to broadcast addresses. The outcome is not
-// reported: a refusal shows up as failing sends.
-void allow_broadcast(socket_handle socket);
+// Asks for permission to send to broadcast addresses; false when refused
+// (the sends then fail too).
+bool allow_broadcast(socket_handle socket);
+
+// Windows reports an ICMP "port unreachable" caused by an earlier send as
+// a failed receive (WSAECONNRESET) and marks the socket readable for it;
+// this turns that off (SIO_UDP_CONNRESET), so that only datagrams are
+// read. POSIX reports none on an unconnected socket: nothing to do there.
+// False when the platform refused.
+bool ignore_unreachable_errors(socket_handle socket);
 
 // Sends one datagram to destination, by the platform's own routing; false
 // when the platform reports the send failed.
@@ -96,16 +129,18 @@ int wait_until_readable(socket_handle socket, long timeout_microseconds);
 // A monotonic clock, in microseconds from an arbitrary start.
 std::int64_t monotonic_microseconds();
 
-// Fills rows with this host's IPv4 interface addresses, as many as fit, and
-// returns how many it wrote; 0 when the platform could not list them.
-// Both platforms ask through the discovery socket.
-std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows);
+// Fills rows with this host's IPv4 interface addresses, the first as many
+// as fit in the platform's order, however many it has, and returns how
+// many it wrote; none when the platform could not list them. Both
+// platforms ask through the discovery socket.
+std::optional<std::size_t> list_interface_addresses(socket_handle socket,
+                                                    std::span<interface_address> rows);
 
-// Fills in the name of each row's adapter, in printable ASCII, where the
-// listing left it empty and the platform can tell: Linux names them as it
-// lists them; Windows asks for its adapters' friendly names (IP Helper,
+// Writes into names[i] the name of the interface that holds rows[i],
+// where the platform can tell, and leaves it empty where not: Linux by
+// the link's index, Windows its adapters' friendly names (IP Helper,
 // which only the probe links).
-void name_interfaces(std::span<interface_address> rows);
+void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names);
 
 // The local address that a limited broadcast to port would leave from,
 // found without sending anything; none when the platform has no route for

@@ -1,23 +1,24 @@
+// What only the probe asks of Windows: adapters' names and the system's
+// text for an error. Kept apart, so that the launcher links neither IP
+// Helper nor these calls.
 #include <winsock2.h>
 #include <iphlpapi.h>
 #include <ws2tcpip.h>
 
 #include <cstdlib>
+#include <cwchar>
+#include <string_view>
 
 #include "net.h"
+#include "utf8.h"
 
 namespace net {
 namespace {
 
-// The adapter's friendly name ("Wi-Fi", "vEthernet (WSL)") as printable
-// ASCII: any other character becomes '?', and what does not fit is cut.
-void copy_name(const wchar_t* from, char (&to)[interface_name_size]) {
-    std::size_t length = 0;
-    for (; from != nullptr && from[length] != L'\0' && length + 1 < sizeof to; ++length) {
-        const wchar_t c = from[length];
-        to[length] = c >= 0x20 && c <= 0x7E ? static_cast<char>(c) : '?';
-    }
-    to[length] = '\0';
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
+std::u16string_view utf16(const wchar_t* text, std::size_t length) {
+    return {reinterpret_cast<const char16_t*>(text), length};
 }
 
 // The adapter that holds address, if any.
@@ -37,7 +38,7 @@ const IP_ADAPTER_ADDRESSES* adapter_of(const IP_ADAPTER_ADDRESSES* adapters, std
 
 }  // namespace
 
-void name_interfaces(std::span<interface_address> rows) {
+void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
     constexpr ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The list's size is known only by asking; it may grow between two asks.
     ULONG size = 16384;
@@ -50,15 +51,30 @@ void name_interfaces(std::span<interface_address> rows) {
                      ? ERROR_NOT_ENOUGH_MEMORY
                      : GetAdaptersAddresses(AF_INET, flags, nullptr, adapters, &size);
     }
-    if (result == NO_ERROR) {
-        for (interface_address& row : rows) {
-            const IP_ADAPTER_ADDRESSES* adapter = adapter_of(adapters, row.address);
-            if (row.name[0] == '\0' && adapter != nullptr) {
-                copy_name(adapter->FriendlyName, row.name);
-            }
-        }
+    for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
+        const IP_ADAPTER_ADDRESSES* adapter =
+            result == NO_ERROR ? adapter_of(adapters, rows[i].address) : nullptr;
+        // Whole, in any language: "vEthernet (WSL (Hyper-V firewall))",
+        // or a Chinese Windows' name for its Ethernet adapter.
+        const wchar_t* name = adapter != nullptr && adapter->FriendlyName != nullptr
+                                  ? adapter->FriendlyName
+                                  : L"";
+        detect::utf8_from_utf16(utf16(name, std::wcslen(name)), names[i].text);
     }
     std::free(adapters);
+}
+
+void describe_error(error_code code, std::span<char> text) {
+    // In the language of this Windows, as the user sees its own messages.
+    wchar_t message[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, message,
+                                  sizeof message / sizeof *message, nullptr);
+    while (length > 0 && (message[length - 1] == L'\r' || message[length - 1] == L'\n' ||
+                          message[length - 1] == L' ' || message[length - 1] == L'.')) {
+        --length;
+    }
+    detect::utf8_from_utf16(utf16(message, length), text);
 }
 
 }  // namespace net

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include "net.h"
@@ -39,6 +40,20 @@ bool ask(socket_handle socket, unsigned long request, const ifreq& listed, ifreq
     answer = listed;
     return ioctl(socket, request, &answer) == 0;
 }
+
+// The IPv4 addresses as SIOCGIFCONF lists them, each with its interface's
+// name (or an alias's label, such as "eth0:1"); the first of them only,
+// when there are more than fit.
+std::optional<std::size_t> list_ifreqs(socket_handle socket,
+                                       std::array<ifreq, max_interface_addresses>& listed) {
+    ifconf list{};
+    list.ifc_len = static_cast<int>(sizeof listed);
+    list.ifc_req = listed.data();
+    if (ioctl(socket, SIOCGIFCONF, &list) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(list.ifc_len) / sizeof(ifreq);
+}
 #endif
 
 }  // namespace
@@ -47,12 +62,28 @@ bool start_network_stack() { return true; }
 
 void stop_network_stack() {}
 
+error_code last_error() { return errno; }
+
+void describe_error(error_code code, std::span<char> text) {
+    if (text.empty()) {
+        return;
+    }
+    // One thread: strerror's buffer is ours until the copy is made.
+    const char* message = std::strerror(code);
+    const std::size_t length = std::min(std::strlen(message), text.size() - 1);
+    std::memcpy(text.data(), message, length);
+    text[length] = '\0';
+}
+
 socket_handle open_udp_socket() { return socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP); }
 
-void allow_broadcast(socket_handle socket) {
+bool allow_broadcast(socket_handle socket) {
     const int flag = 1;
-    setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &flag, sizeof flag);
+    return setsockopt(socket, SOL_SOCKET, SO_BROADCAST, &flag, sizeof flag) == 0;
 }
+
+// An unconnected socket never hears of ICMP errors here.
+bool ignore_unreachable_errors(socket_handle) { return true; }
 
 bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                    ipv4_endpoint destination) {
@@ -60,9 +91,6 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
     return sendto(socket, data, size, 0, reinterpret_cast<const sockaddr*>(&address),
                   sizeof address) >= 0;
 }
-
-// SIOCGIFCONF names each address as it lists it.
-void name_interfaces(std::span<interface_address>) {}
 
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t port) {
     // Connecting a datagram socket only picks its route and source address;
@@ -85,26 +113,20 @@ std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16
 }
 
 #ifdef __linux__
-std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows) {
+std::optional<std::size_t> list_interface_addresses(socket_handle socket,
+                                                    std::span<interface_address> rows) {
     // Through the discovery socket, as on Windows: one ioctl lists the IPv4
-    // addresses, down links' too, each alias under a label such as
-    // "eth0:1"; three more describe each. getifaddrs' netlink dumps and heap
-    // made the found path a tenth slower.
+    // addresses, down links' too; three more describe each. getifaddrs'
+    // netlink dumps and heap made the found path a tenth slower.
     std::array<ifreq, max_interface_addresses> listed{};
-    ifconf list{};
-    list.ifc_len = static_cast<int>(sizeof listed);
-    list.ifc_req = listed.data();
-    if (ioctl(socket, SIOCGIFCONF, &list) != 0) {
-        return 0;
+    const std::optional<std::size_t> listed_count = list_ifreqs(socket, listed);
+    if (!listed_count) {
+        return std::nullopt;
     }
-    const std::size_t count =
-        std::min(static_cast<std::size_t>(list.ifc_len) / sizeof(ifreq), rows.size());
+    const std::size_t count = std::min(*listed_count, rows.size());
     for (std::size_t i = 0; i < count; ++i) {
         interface_address& row = rows[i];
         row.address = ipv4_of(&listed[i].ifr_addr);
-        static_assert(sizeof row.name >= sizeof listed[i].ifr_name);
-        std::memcpy(row.name, listed[i].ifr_name, sizeof listed[i].ifr_name);
-        row.name[sizeof row.name - 1] = '\0';
         ifreq answer{};
         // Linux picks the address by label and address: this one's netmask.
         row.netmask =
@@ -119,6 +141,23 @@ std::size_t list_interface_addresses(socket_handle socket, std::span<interface_a
         row.point_to_point = (flags & IFF_POINTOPOINT) != 0;
     }
     return count;
+}
+
+void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+    // Listed once more, for the names the launcher has no use for.
+    const socket_guard socket{open_udp_socket()};
+    std::array<ifreq, max_interface_addresses> listed{};
+    const std::size_t count = socket.get() == invalid_socket ? 0 : list_ifreqs(socket.get(), listed).value_or(0);
+    for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
+        names[i] = interface_name{};
+        for (const ifreq& entry : std::span{listed.data(), count}) {
+            if (ipv4_of(&entry.ifr_addr) == rows[i].address) {
+                static_assert(sizeof names[i].text > sizeof entry.ifr_name);
+                std::memcpy(names[i].text, entry.ifr_name, sizeof entry.ifr_name);
+                break;
+            }
+        }
+    }
 }
 
 bool send_copy(socket_handle socket, const void* data, std::size_t size,
@@ -151,7 +190,13 @@ bool send_copy(socket_handle socket, const void* data, std::size_t size,
 #else
 // Elsewhere ifreq records vary in length and IP_PKTINFO does not steer a
 // send: only the platform's own broadcast goes out.
-std::size_t list_interface_addresses(socket_handle, std::span<interface_address>) { return 0; }
+std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<interface_address>) {
+    return 0;
+}
+
+void name_interfaces(std::span<const interface_address>, std::span<interface_name> names) {
+    std::fill(names.begin(), names.end(), interface_name{});
+}
 
 bool send_copy(socket_handle socket, const void* data, std::size_t size,
                const copy_destination& copy) {

@@ -2,6 +2,7 @@
 #include <ws2tcpip.h>  // SIO_GET_INTERFACE_LIST, INTERFACE_INFO
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "net.h"
@@ -28,12 +29,23 @@ bool start_network_stack() {
 
 void stop_network_stack() { WSACleanup(); }
 
+error_code last_error() { return WSAGetLastError(); }
+
 socket_handle open_udp_socket() { return socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP); }
 
-void allow_broadcast(socket_handle socket) {
+bool allow_broadcast(socket_handle socket) {
     const int flag = 1;
-    setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&flag),
-               sizeof flag);
+    return setsockopt(socket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&flag),
+                      sizeof flag) == 0;
+}
+
+bool ignore_unreachable_errors(socket_handle socket) {
+    // SIO_UDP_CONNRESET comes from mstcpip.h, which mingw-w64 lacks.
+    constexpr DWORD sio_udp_connreset = _WSAIOW(IOC_VENDOR, 12);
+    BOOL report = FALSE;
+    DWORD bytes = 0;
+    return WSAIoctl(socket, sio_udp_connreset, &report, sizeof report, nullptr, 0, &bytes, nullptr,
+                    nullptr) == 0;
 }
 
 bool send_datagram(socket_handle socket, const void* data, std::size_t size,
@@ -43,16 +55,33 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                   reinterpret_cast<const sockaddr*>(&address), sizeof address) != SOCKET_ERROR;
 }
 
-std::size_t list_interface_addresses(socket_handle socket, std::span<interface_address> rows) {
+std::optional<std::size_t> list_interface_addresses(socket_handle socket,
+                                                    std::span<interface_address> rows) {
     // Through the socket, so that ws2_32 is the only network DLL we import;
     // it gives one row for each IPv4 address, but does not name adapters.
-    INTERFACE_INFO listed[max_interface_addresses];
+    // A buffer too small fails the whole list with WSAEFAULT, not a part:
+    // ask again with more room, and keep the first rows.
+    INTERFACE_INFO on_stack[max_interface_addresses];
+    INTERFACE_INFO* listed = on_stack;
+    DWORD room = sizeof on_stack;
     DWORD bytes = 0;
-    if (WSAIoctl(socket, SIO_GET_INTERFACE_LIST, nullptr, 0, listed, sizeof listed, &bytes,
-                 nullptr, nullptr) != 0) {
-        return 0;
+    bool failed = WSAIoctl(socket, SIO_GET_INTERFACE_LIST, nullptr, 0, listed, room, &bytes,
+                           nullptr, nullptr) != 0;
+    while (failed && WSAGetLastError() == WSAEFAULT && room < 64 * sizeof on_stack) {
+        if (listed != on_stack) {
+            std::free(listed);
+        }
+        room *= 2;
+        listed = static_cast<INTERFACE_INFO*>(std::malloc(room));
+        if (listed == nullptr) {
+            WSASetLastError(WSA_NOT_ENOUGH_MEMORY);
+            return std::nullopt;
+        }
+        failed = WSAIoctl(socket, SIO_GET_INTERFACE_LIST, nullptr, 0, listed, room, &bytes,
+                          nullptr, nullptr) != 0;
     }
-    const std::size_t count = std::min<std::size_t>(bytes / sizeof *listed, rows.size());
+    const error_code error = WSAGetLastError();
+    const std::size_t count = failed ? 0 : std::min<std::size_t>(bytes / sizeof *listed, rows.size());
     for (std::size_t i = 0; i < count; ++i) {
         const INTERFACE_INFO& info = listed[i];
         interface_address& row = rows[i];
@@ -62,6 +91,13 @@ std::size_t list_interface_addresses(socket_handle socket, std::span<interface_a
         row.broadcast = (info.iiFlags & IFF_BROADCAST) != 0;
         row.loopback = (info.iiFlags & IFF_LOOPBACK) != 0;
         row.point_to_point = (info.iiFlags & IFF_POINTTOPOINT) != 0;
+    }
+    if (listed != on_stack) {
+        std::free(listed);
+    }
+    if (failed) {
+        WSASetLastError(error);
+        return std::nullopt;
     }
     return count;
 }
@@ -85,7 +121,11 @@ bool send_copy(socket_handle socket, const void* data, std::size_t size,
     // Winsock cannot steer a broadcast through a chosen adapter; a directed
     // broadcast finds its adapter by the on-link host route Windows adds
     // for each subnet's broadcast address.
-    return copy.link == 0 && send_datagram(socket, data, size, copy.destination);
+    if (copy.link != 0) {
+        WSASetLastError(WSAEOPNOTSUPP);
+        return false;
+    }
+    return send_datagram(socket, data, size, copy.destination);
 }
 
 std::int64_t monotonic_microseconds() {

@@ -17,7 +17,14 @@ constexpr std::size_t max_counted_senders = 1024;
 struct sender_tally {
     std::array<std::uint32_t, max_counted_senders> unlisted{};
     std::size_t unlisted_count = 0;
+    bool received_any = false;       // a receive was made, failed or not
+    bool first_receive_failed = false;
 };
+
+void count_failure(failure_tally& tally) {
+    tally.last_error = net::last_error();
+    ++tally.count;
+}
 
 void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t sender,
                      const char* data, std::size_t size, long after_ms) {
@@ -51,14 +58,26 @@ void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_
     char datagram[largest_datagram];
     for (;;) {
         const std::int64_t remaining = deadline - net::monotonic_microseconds();
-        if (remaining <= 0 || net::wait_until_readable(socket, static_cast<long>(remaining)) <= 0) {
+        if (remaining <= 0) {
+            return;
+        }
+        const int ready = net::wait_until_readable(socket, static_cast<long>(remaining));
+        if (ready < 0) {
+            count_failure(report.failed_waits);
+        }
+        if (ready <= 0) {
             return;
         }
         net::ipv4_endpoint sender;
         const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
         const std::int64_t arrived = net::monotonic_microseconds();
+        // The launcher reads once, and a failed first receive is its end.
+        if (!tally.received_any) {
+            tally.received_any = true;
+            tally.first_receive_failed = received < 0;
+        }
         if (received < 0) {
-            ++report.unreadable;
+            count_failure(report.failed_receives);
             continue;
         }
         record_datagram(report, tally, sender.address, datagram, static_cast<std::size_t>(received),
@@ -66,11 +85,25 @@ void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_
     }
 }
 
+// Whether the own broadcast reached no network and no copy went anywhere.
+bool asked_no_network(const probe_report& report) {
+    if (!report.segments.own_broadcast_on_loopback) {
+        return false;
+    }
+    for (std::size_t row = 0; row < report.segments.count; ++row) {
+        if (report.segments.rows[row].verdict == segment_verdict::copy &&
+            report.refused_sends.copies[row].refused < static_cast<unsigned>(discovery_attempts)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 probe_report run_probe() {
     probe_report report;
-    const net::socket_guard socket{open_discovery_socket()};
+    const net::socket_guard socket{open_discovery_socket(&report.socket)};
     if (socket.get() == net::invalid_socket) {
         report.outcome = probe_outcome::no_socket;
         return report;
@@ -78,14 +111,19 @@ probe_report run_probe() {
     // The launcher's list and decisions, and the adapters' names for a
     // person to read, which the launcher has no use for.
     std::array<net::interface_address, net::max_interface_addresses> rows;
-    const std::size_t count = net::list_interface_addresses(socket.get(), rows);
-    net::name_interfaces({rows.data(), count});
+    const std::optional<std::size_t> listed = net::list_interface_addresses(socket.get(), rows);
+    if (!listed) {
+        report.interfaces_listed = false;
+        report.list_error = net::last_error();
+    }
+    const std::size_t count = listed.value_or(0);
     report.segments = plan_segments(socket.get(), {rows.data(), count});
+    net::name_interfaces({rows.data(), count}, {report.names.data(), count});
     sender_tally tally;
     std::int64_t first_send = 0;
     for (int attempt = 0; attempt < discovery_attempts; ++attempt) {
         const std::int64_t sending = net::monotonic_microseconds();
-        if (!send_request(socket.get(), report.segments)) {
+        if (!send_request(socket.get(), report.segments, &report.refused_sends)) {
             continue;  // as the launcher does: no wait after an attempt that sent nothing
         }
         if (report.attempts_sent++ == 0) {
@@ -98,8 +136,10 @@ probe_report run_probe() {
     report.unlisted_senders = tally.unlisted_count;
     if (report.attempts_sent == 0) {
         report.outcome = probe_outcome::sends_refused;
+    } else if (tally.first_receive_failed) {
+        report.outcome = probe_outcome::first_unreadable;
     } else if (report.sender_count == 0) {
-        report.outcome = probe_outcome::no_answer;
+        report.outcome = asked_no_network(report) ? probe_outcome::no_network : probe_outcome::no_answer;
     } else {
         report.outcome = report.senders[0].verdict == reply_verdict::accepted
                              ? probe_outcome::opens_page
@@ -112,9 +152,11 @@ int exit_status(probe_outcome outcome) {
     switch (outcome) {
     case probe_outcome::opens_page: return 0;
     case probe_outcome::first_rejected:
+    case probe_outcome::first_unreadable:
     case probe_outcome::no_answer: return 1;
     case probe_outcome::no_socket:
-    case probe_outcome::sends_refused: return 2;
+    case probe_outcome::sends_refused:
+    case probe_outcome::no_network: return 2;
     }
     return 2;
 }

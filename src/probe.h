@@ -1,7 +1,7 @@
 // The probe: one discovery sent exactly as the launcher sends it, but
 // listening through all five waits and keeping every answer, so that it
-// can say which networks were asked, what answered, and what the launcher
-// would do.
+// can say which networks were asked, what answered, what failed and
+// why, and what the launcher would do.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 
+#include "broadcast.h"
 #include "datagrams.h"
 #include "segments.h"
 
@@ -29,22 +30,38 @@ struct probe_sender {
     std::array<char, reply_excerpt_size> excerpt{};   // its first bytes, raw
 };
 
-// What the probe can tell of this PC's discovery.
+// What the probe can tell of this PC's discovery; each is what the
+// launcher would do on the same run.
 enum class probe_outcome : unsigned char {
-    opens_page,     // the first datagram was accepted: the launcher opens its sender's page
-    first_rejected, // the first datagram was rejected: the launcher shows the box
-    no_answer,      // nothing answered: the launcher shows the box
-    no_socket,      // the probe could not ask: no socket
-    sends_refused,  // the probe could not ask: every send of every attempt was refused
+    opens_page,        // the first datagram was accepted: the launcher opens its sender's page
+    first_rejected,    // the first datagram was rejected: the launcher shows the box
+    first_unreadable,  // the first receive failed: the launcher shows the box
+    no_answer,         // nothing answered: the launcher shows the box
+    no_socket,         // the probe could not ask: no socket
+    sends_refused,     // the probe could not ask: every send of every attempt was refused
+    no_network,        // the system's own broadcast went to loopback alone and no copy
+                       // anywhere: no network was asked
+};
+
+// A failure the probe saw, and how often.
+struct failure_tally {
+    unsigned count = 0;
+    net::error_code last_error = 0;
 };
 
 struct probe_report {
     segment_plan segments;
+    std::array<net::interface_name, net::max_interface_addresses> names{};  // by segment row
+    bool interfaces_listed = true;
+    net::error_code list_error = 0;
+    socket_trouble socket;
+    request_tallies refused_sends;
     int attempts_sent = 0;  // attempts of which at least one datagram went out
     std::array<probe_sender, max_listed_senders> senders{};
-    std::size_t sender_count = 0;     // listed, in order of arrival
-    std::size_t unlisted_senders = 0; // beyond the listed ones (at least this many)
-    std::size_t unreadable = 0;       // datagrams whose receive failed
+    std::size_t sender_count = 0;      // listed, in order of arrival
+    std::size_t unlisted_senders = 0;  // beyond the listed ones (at least this many)
+    failure_tally failed_receives;     // datagrams that could not be read
+    failure_tally failed_waits;
     probe_outcome outcome = probe_outcome::no_answer;
 
     [[nodiscard]] std::span<const probe_sender> listed() const {
@@ -53,13 +70,18 @@ struct probe_report {
 };
 
 // Runs one discovery: the launcher's socket, segments and sends, five
-// attempts, each followed by a full 500 ms in which every datagram that
-// arrives is received and judged. The network stack must have been
-// started; the socket is closed before it returns.
+// attempts. After each attempt that sent anything comes a listening
+// window that closes 500 ms after that attempt's sends, in which every
+// datagram that arrives is received and judged; a wait that fails closes
+// it early, as it ends the launcher's wait. An attempt whose sends were
+// all refused gets no window, as in the launcher. Only the first receive
+// decides the outcome, as in the launcher. The network stack must have
+// been started; the socket is closed before it returns.
 probe_report run_probe();
 
 // The probe's exit status: 0 the launcher would open a page, 1 it would
-// show the box, 2 the probe could not ask.
+// show the box, 2 the probe could not ask any network (it would show the
+// box too).
 int exit_status(probe_outcome outcome);
 
 }  // namespace detect

@@ -39,6 +39,9 @@ int probe() {
     } else if (report.outcome == detect::probe_outcome::sends_refused) {
         std::fputs("korvelin-probe: every send was refused: no network can carry the request\n",
                    stderr);
+    } else if (report.outcome == detect::probe_outcome::no_network) {
+        std::fputs("korvelin-probe: the broadcast went to loopback alone: no network was asked\n",
+                   stderr);
     }
     return detect::exit_status(report.outcome);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console.h"
 #include "net.h"
 
 namespace detect {
@@ -22,11 +23,53 @@ void add(text_line& line, const Parts&... parts) {
     (add_one(line, std::string_view{parts}), ...);
 }
 
+// Characters, not bytes: a UTF-8 name takes one column a character.
+std::size_t width_of(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char byte) {
+        return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    }));
+}
+
+void add_padded(text_line& line, std::string_view text, std::size_t width) {
+    add(line, text);
+    for (std::size_t used = width_of(text); used < width; ++used) {
+        add_one(line, " ");
+    }
+}
+
 void pad_to(text_line& line, std::size_t column) {
     while (line.length < column) {
         add_one(line, " ");
     }
 }
+
+// The length of the UTF-8 character that starts bytes, or 0 when none
+// does or it is a C1 control, which some terminals obey.
+std::size_t utf8_character(std::string_view bytes) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || bytes.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    const bool overlong_or_surrogate = (lead == 0xE0 && byte(1) < 0xA0) ||
+                                       (lead == 0xED && byte(1) >= 0xA0) ||
+                                       (lead == 0xF0 && byte(1) < 0x90) ||
+                                       (lead == 0xF4 && byte(1) >= 0x90);
+    const bool c1_control = lead == 0xC2 && byte(1) < 0xA0;
+    return overlong_or_surrogate || c1_control ? 0 : length;
+}
+
+// "Network is unreachable (error 101)", in the system's own words.
+void add_error(text_line& line, net::error_code code);
 
 struct decimal {
     char text[24] = {};
@@ -46,6 +89,23 @@ struct dotted {
     explicit dotted(std::uint32_t address) { net::format_ipv4(address, text); }
 };
 
+void add_error(text_line& line, net::error_code code) {
+    char text[256] = {};
+    net::describe_error(code, text);
+    const bool signed_code = code < 0;
+    add(line, text, text[0] != '\0' ? " (error " : "error ", signed_code ? "-" : "",
+        decimal(static_cast<unsigned long>(signed_code ? -static_cast<long>(code) : code)).text,
+        text[0] != '\0' ? ")" : "");
+}
+
+void add_refusals(text_line& line, const send_tally& tally) {
+    if (tally.refused > 0) {
+        add(line, "; refused ", decimal(tally.refused).text, " of ",
+            decimal(discovery_attempts).text, ": ");
+        add_error(line, tally.last_error);
+    }
+}
+
 const char* plural(unsigned long count) { return count == 1 ? "" : "s"; }
 
 // Counted by hand: std::popcount would call into libgcc_s on plain x86-64.
@@ -59,7 +119,7 @@ unsigned long prefix_length(std::uint32_t netmask) {
 
 void print(std::FILE* out, text_line& line) {
     add(line, "\n");
-    std::fputs(line.text.data(), out);
+    console::write(out, line.view());
     line = text_line{};
 }
 
@@ -99,18 +159,46 @@ void print_heading(std::FILE* out, std::string_view heading, bool empty,
     print(out, line);
 }
 
-void print_interfaces(std::FILE* out, const segment_plan& plan) {
-    print_heading(out, "Interface addresses, as the system lists them:", plan.count == 0,
-                  "none could be listed: only 255.255.255.255 was asked");
+// The names' column: as wide as the longest name, within bounds.
+constexpr std::size_t min_name_width = 16;
+constexpr std::size_t max_name_width = 40;
+
+void print_interfaces(std::FILE* out, const probe_report& report) {
+    const segment_plan& plan = report.segments;
     text_line line;
-    for (const segment_decision& decision : plan.list()) {
-        add(line, "  ", decision.row.name[0] != '\0' ? decision.row.name : "-");
-        pad_to(line, 18);
+    add(line, "Interface addresses, as the system lists them:");
+    if (!report.interfaces_listed) {
+        add(line, "\n  none could be listed (");
+        add_error(line, report.list_error);
+        add(line, "): only 255.255.255.255 was asked");
+    } else if (plan.count == 0) {
+        add(line, "\n  none: only 255.255.255.255 was asked");
+    }
+    print(out, line);
+    // Every name goes through the escaping, which both platforms share.
+    const auto shown_name = [&](std::size_t row) {
+        const char* name = report.names[row].text;
+        return escape_text(name[0] != '\0' ? name : "-", net::names_are_utf8);
+    };
+    std::size_t name_width = min_name_width;
+    for (std::size_t row = 0; row < plan.count; ++row) {
+        name_width = std::max(name_width, std::min(width_of(shown_name(row).view()), max_name_width));
+    }
+    for (std::size_t row = 0; row < plan.count; ++row) {
+        const segment_decision& decision = plan.rows[row];
+        add(line, "  ");
+        add_padded(line, shown_name(row).view(), name_width);
+        const std::size_t column = line.length;
         add(line, " ", dotted(decision.row.address).text, "/",
             decimal(prefix_length(decision.row.netmask)).text);
-        pad_to(line, 38);
+        pad_to(line, column + 20);
         add(line, " ");
         add_decision(line, decision);
+        add_refusals(line, report.refused_sends.copies[row]);
+        print(out, line);
+    }
+    if (plan.own_broadcast_on_loopback) {
+        add(line, "  The system's own broadcast leaves through loopback: it reaches no network.");
         print(out, line);
     }
 }
@@ -132,7 +220,7 @@ void print_senders(std::FILE* out, const probe_report& report) {
         const std::size_t shown = std::min(sender.size, sender.excerpt.size());
         add(line, "     ", decimal(sender.datagrams).text, " datagram", plural(sender.datagrams),
             ", the first after ", decimal(static_cast<unsigned long>(sender.first_after_ms)).text,
-            " ms: \"", escape_reply_text({sender.excerpt.data(), shown}).view(), "\"",
+            " ms: \"", escape_text({sender.excerpt.data(), shown}, false).view(), "\"",
             shown < sender.size ? "..." : "", " (", decimal(sender.size).text, " bytes)");
         print(out, line);
     }
@@ -141,24 +229,53 @@ void print_senders(std::FILE* out, const probe_report& report) {
             plural(report.unlisted_senders), ", not listed");
         print(out, line);
     }
-    if (report.unreadable > 0) {
-        add(line, "  and ", decimal(report.unreadable).text, " datagram", plural(report.unreadable),
-            " that could not be read");
+    if (report.failed_receives.count > 0) {
+        add(line, "  and ", decimal(report.failed_receives.count).text, " datagram",
+            plural(report.failed_receives.count), " that could not be read: ");
+        add_error(line, report.failed_receives.last_error);
+        print(out, line);
+    }
+    if (report.failed_waits.count > 0) {
+        add(line, "  ", decimal(report.failed_waits.count).text, " wait",
+            plural(report.failed_waits.count), " for an answer failed: ");
+        add_error(line, report.failed_waits.last_error);
         print(out, line);
     }
 }
 
+// " It judges the first answer only; accepted ones came later from A, B."
+// or " No answer was accepted."
+void add_later_accepted(text_line& line, const probe_report& report, std::string_view judged) {
+    bool any = false;
+    for (const probe_sender& later : report.listed()) {
+        if (later.verdict == reply_verdict::accepted) {
+            if (!any) {
+                add(line, " It judges the first ", judged, " only; accepted ones came later from ");
+            }
+            add(line, any ? ", " : "", dotted(later.address).text);
+            any = true;
+        }
+    }
+    add(line, any ? "." : " No answer was accepted.");
+}
+
 }  // namespace
 
-text_line escape_reply_text(std::string_view bytes) {
+text_line escape_text(std::string_view bytes, bool keep_utf8) {
     constexpr std::string_view hex = "0123456789abcdef";
     text_line line;
-    for (const char byte : bytes) {
-        const auto value = static_cast<unsigned char>(byte);
-        if (value == '\\') {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto value = static_cast<unsigned char>(bytes[i]);
+        // Never substr: its range check would pull the exception machinery in.
+        const std::string_view rest{bytes.data() + i, bytes.size() - i};
+        const std::size_t character = keep_utf8 && value >= 0x80 ? utf8_character(rest) : 0;
+        if (character > 0) {
+            add(line, std::string_view{rest.data(), character});
+            i += character - 1;
+        } else if (value == '\\') {
             add(line, "\\\\");
         } else if (value >= 0x20 && value <= 0x7E) {
-            add(line, std::string_view{&byte, 1});
+            add(line, std::string_view{rest.data(), 1});
         } else {
             const char escaped[] = {'\\', 'x', hex[value >> 4], hex[value & 0xF]};
             add(line, std::string_view{escaped, sizeof escaped});
@@ -178,26 +295,39 @@ text_line conclusion(const probe_report& report) {
         const probe_sender& first = report.senders[0];
         add(line, box, "the first answer, from ", dotted(first.address).text, ", was rejected (",
             describe(first.verdict), ").");
-        std::string_view separator = " It judges the first answer only; accepted ones came later from ";
-        for (const probe_sender& later : report.listed()) {
-            if (later.verdict == reply_verdict::accepted) {
-                add(line, separator, dotted(later.address).text);
-                separator = ", ";
-            }
-        }
-        add(line, separator == ", " ? "." : " No answer was accepted.");
+        add_later_accepted(line, report, "answer");
         break;
     }
+    case probe_outcome::first_unreadable:
+        add(line, box, "the first answer could not be read: ");
+        add_error(line, report.failed_receives.last_error);
+        add(line, ".");
+        add_later_accepted(line, report, "datagram");
+        break;
     case probe_outcome::no_answer:
         add(line, box,
             "nothing answered. See Troubleshooting in the README: a server behind a router, "
             "across a full-tunnel VPN, or a firewall that drops the request or the answer.");
         break;
     case probe_outcome::no_socket:
-        add(line, box, "no UDP socket could be opened.");
+        add(line, box, "no UDP socket could be opened: ");
+        add_error(line, report.socket.open_error);
+        add(line, ".");
         break;
     case probe_outcome::sends_refused:
-        add(line, box, "every request was refused: no network here can carry a broadcast.");
+        add(line, box, "every request was refused: ");
+        if (report.socket.broadcast_error != 0) {
+            add(line, "broadcasting was not allowed (");
+            add_error(line, report.socket.broadcast_error);
+            add(line, "), and then: ");
+        }
+        add_error(line, report.refused_sends.own.last_error);
+        add(line, ".");
+        break;
+    case probe_outcome::no_network:
+        add(line, box,
+            "no network this PC is attached to can carry the request: the system sends its own "
+            "broadcast through loopback, and no adapter took a copy.");
         break;
     }
     return line;
@@ -212,13 +342,19 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
             decimal(discovery_port).text, ", in ",
             decimal(static_cast<unsigned long>(report.attempts_sent)).text, " of ",
             decimal(discovery_attempts).text, " attempts, ",
-            decimal(reply_wait_microseconds / 1000).text, " ms apart.\n");
+            decimal(reply_wait_microseconds / 1000).text, " ms apart.");
+        if (report.refused_sends.own.refused > 0) {
+            add(line, "\nThe broadcast to 255.255.255.255");
+            add_refusals(line, report.refused_sends.own);
+        }
+        add(line, "\n");
         print(out, line);
-        print_interfaces(out, report.segments);
+        print_interfaces(out, report);
         print_senders(out, report);
     }
+    add(line, "\n");
+    console::write(out, line.view());
     line = conclusion(report);
-    std::fputs("\n", out);
     print(out, line);
 }
 

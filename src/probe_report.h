@@ -1,6 +1,7 @@
 // The probe's report as plain text, short enough to paste into a support
-// ticket. Reply bytes come from anyone on the LAN: they are never written
-// raw, so that no escape sequence reaches the terminal.
+// ticket. Reply bytes come from anyone on the LAN, and interface names
+// from whoever set up the PC: neither is ever written raw, so that no
+// escape sequence reaches the terminal.
 #pragma once
 
 #include <array>
@@ -20,15 +21,17 @@ struct text_line {
     [[nodiscard]] std::string_view view() const { return {text.data(), length}; }
 };
 
-// The bytes as printable ASCII: every byte outside 0x20 to 0x7E as \xNN,
-// and the backslash as \\, so that the text reads back unambiguously.
-text_line escape_reply_text(std::string_view bytes);
+// The bytes as text that reads back unambiguously: every byte outside
+// 0x20 to 0x7E as \xNN and the backslash as \\; with keep_utf8, whole
+// UTF-8 characters stay as they are, except the C1 controls.
+text_line escape_text(std::string_view bytes, bool keep_utf8);
 
 // What the launcher would do on this PC now, and why, in one line.
 text_line conclusion(const probe_report& report);
 
 // Every interface address with its decision, every sender with its
-// verdict, then the conclusion.
+// verdict, what failed, then the conclusion; as UTF-8, through the
+// console where out is one.
 void print_report(std::FILE* out, const probe_report& report, const char* version);
 
 }  // namespace detect

@@ -74,6 +74,11 @@ segment_plan decide_segments(std::span<const net::interface_address> rows,
     // there would make a server answer twice.
     const net::interface_address* own = row_with_address(rows, own_source);
     segment_plan plan;
+    plan.own_broadcast_on_loopback =
+        own_source && ((*own_source >> 24) == 127 || (own != nullptr && own->loopback));
+    if (plan.own_broadcast_on_loopback) {
+        own = nullptr;
+    }
     std::size_t copies = 0;
     for (const net::interface_address& row : rows.first(std::min(rows.size(), plan.rows.size()))) {
         segment_decision& decision = plan.rows[plan.count++];

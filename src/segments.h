@@ -46,6 +46,10 @@ struct segment_decision {
 struct segment_plan {
     std::array<segment_decision, net::max_interface_addresses> rows{};
     std::size_t count = 0;
+    // The platform's own broadcast leaves through loopback, and so reaches
+    // no network: Windows keeps a route for it there when every adapter is
+    // down.
+    bool own_broadcast_on_loopback = false;
 
     [[nodiscard]] std::span<const segment_decision> list() const { return {rows.data(), count}; }
 };
@@ -54,9 +58,11 @@ struct segment_plan {
 // broadcast (up, broadcast-capable, neither loopback nor point-to-point,
 // wider than /31) and neither own_source's segment (the address the
 // platform's own limited broadcast leaves from; none when there is no
-// route for it) nor an earlier copy reaches it. kind says what one copy
-// reaches: a whole link, steered through with the limited broadcast, or
-// one subnet, at its directed broadcast address. port is the copy's.
+// route for it) nor an earlier copy reaches it. An own_source on loopback
+// (in 127.0.0.0/8, or a row flagged loopback) reaches no segment: no row
+// is own_broadcast then. kind says what one copy reaches: a whole link,
+// steered through with the limited broadcast, or one subnet, at its
+// directed broadcast address. port is the copy's.
 segment_plan decide_segments(std::span<const net::interface_address> rows,
                              std::optional<std::uint32_t> own_source, net::segment_kind kind,
                              std::uint16_t port);

@@ -16,6 +16,7 @@
 #include "probe.h"
 #include "probe_report.h"
 #include "segments.h"
+#include "utf8.h"
 
 using namespace std::string_literals;
 
@@ -176,6 +177,10 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
          .script = {.interfaces = three_links, .sends_succeed = std::deque<bool>(5, false),
                     .copies_succeed = std::deque<bool>(10, false)},
          .calls = "socket " + repeat(three_sends, 5) + " close"},
+        {.name = "ICMP errors left on, broadcast refused, no list: it still asks",
+         .script = {.broadcast_allowed = false, .unreachable_errors_off = false,
+                    .interfaces_listed = false, .wait_results = {1}, .replies = {answer}},
+         .calls = "socket send wait receive close", .result = "10.200.0.2"},
     };
     for (const discovery_case& c : cases) {
         fake_script script = c.script;
@@ -191,7 +196,9 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
             // Broadcast allowed and the segments listed once, in any order.
             std::istringstream words(fake().set_up);
             const std::multiset<std::string> set_up{std::istream_iterator<std::string>(words), {}};
-            EXPECT_EQ(set_up, (std::multiset<std::string>{"broadcast", "interfaces", "route"}));
+            EXPECT_EQ(set_up, (std::multiset<std::string>{"broadcast", "icmp", "interfaces", "route"}));
+            // ICMP errors are off before anything is sent.
+            EXPECT_LT(fake().set_up.find("icmp"), fake().set_up.find("route"));
         }
         EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
         if (c.result == nullptr) {
@@ -295,6 +302,11 @@ TEST(DecideSegments, GivesEveryRowItsVerdictAndEachCopyItsDestination) {
          {"10.3.0.255:5501"}},
         {"no more than 32 segments", link, forty_links, std::nullopt,
          thirty_two_copies_eight_beyond, copies_through_links_1_to_32},
+        {"an own broadcast through loopback reaches no link", link,
+         {lan(ipv4(127, 0, 0, 1), 8, 1, "ul"), lan(a, 24, 2, "b")}, ipv4(127, 0, 0, 1),
+         "loopback down"},
+        {"nor any subnet, listed or not", subnet, {lan(a, 24, 2), lan(b, 24, 3, "b")},
+         ipv4(127, 0, 0, 1), "copy down", {"10.2.0.255:5501"}},
     };
     for (const segment_case& c : cases) {
         const detect::segment_plan plan = detect::decide_segments(c.rows, c.own_source, c.kind, 5501);
@@ -309,20 +321,58 @@ TEST(DecideSegments, GivesEveryRowItsVerdictAndEachCopyItsDestination) {
     }
 }
 
-TEST(EscapeReplyText, WritesOnlyPrintableAscii) {
+TEST(EscapeText, WritesNoControlByteAndKeepsOnlyWholeCharacters) {
     const struct {
         std::string bytes;
+        bool keep_utf8;
         const char* shown;
     } cases[] = {
-        {"ANSWER = FindServer", "ANSWER = FindServer"},
-        {"\x1b[2J\x1b]0;owned\x07", "\\x1b[2J\\x1b]0;owned\\x07"},
-        {"line\r\n\tend", "line\\x0d\\x0a\\x09end"},
-        {"\x7f\x80\xc3\xa9\xff", "\\x7f\\x80\\xc3\\xa9\\xff"},
-        {"a\0b"s, "a\\x00b"},
-        {"C:\\x41", "C:\\\\x41"},
+        {"ANSWER = FindServer", false, "ANSWER = FindServer"},
+        {"\x1b[2J\x1b]0;owned\x07", false, "\\x1b[2J\\x1b]0;owned\\x07"},
+        {"line\r\n\tend", false, "line\\x0d\\x0a\\x09end"},
+        {"\x7f\x80\xc3\xa9\xff", false, "\\x7f\\x80\\xc3\\xa9\\xff"},
+        {"a\0b"s, false, "a\\x00b"},
+        {"C:\\x41", false, "C:\\\\x41"},
+        // Names: a Linux link's bytes, a Windows adapter's UTF-8.
+        {"ke\x1bx", true, "ke\\x1bx"},
+        {"k\xc3\xbc", true, "k\xc3\xbc"},
+        {"\xe4\xbb\xa5\xe5\xa4\xaa\xe7\xbd\x91 \xf0\x9f\x8c\x90", true, "\xe4\xbb\xa5\xe5\xa4\xaa\xe7\xbd\x91 \xf0\x9f\x8c\x90"},
+        {"\xc2\x9b" "2J", true, "\\xc2\\x9b2J"},  // C1 CSI
+        {"cut \xe4\xbb", true, "cut \\xe4\\xbb"},
+        {"\xed\xa0\x80 \xe0\x80\xaf \xf8", true, "\\xed\\xa0\\x80 \\xe0\\x80\\xaf \\xf8"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(detect::escape_reply_text(c.bytes).view(), c.shown) << c.shown;
+        EXPECT_EQ(detect::escape_text(c.bytes, c.keep_utf8).view(), c.shown) << c.shown;
+    }
+}
+
+TEST(Utf8FromUtf16, KeepsWindowsNamesWholeInAnyScript) {
+    const std::string chinese = "\xe4\xbb\xa5\xe5\xa4\xaa\xe7\xbd\x91";  // Ethernet, 3 characters
+    std::string sixty_four_chinese;
+    for (int i = 0; i < 64; ++i) {
+        sixty_four_chinese += "\xe7\xbd\x91";
+    }
+    const struct {
+        std::u16string utf16;
+        std::size_t room;
+        std::string utf8;
+    } cases[] = {
+        {u"vEthernet (WSL (Hyper-V firewall))", net::interface_name_size,
+         "vEthernet (WSL (Hyper-V firewall))"},
+        {u"\u4ee5\u592a\u7f51", net::interface_name_size, chinese},
+        {u"\u041f\u043e\u0434\u043a\u043b\u044e\u0447\u0435\u043d\u0438\u0435", net::interface_name_size,
+         "\xd0\x9f\xd0\xbe\xd0\xb4\xd0\xba\xd0\xbb\xd1\x8e\xd1\x87\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5"},
+        {std::u16string(64, u'\u7f51'), net::interface_name_size, sixty_four_chinese},
+        {u"\U0001F310 net", 16, "\xf0\x9f\x8c\x90 net"},
+        {u"a\xD800" u"b", 16, "a\xef\xbf\xbd" "b"},
+        {u"\u4ee5\u592a\u7f51", 9, "\xe4\xbb\xa5\xe5\xa4\xaa"},  // no room for the third and the NUL
+        {u"", 1, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<char> to(c.room, '#');
+        const std::size_t length = detect::utf8_from_utf16(c.utf16, to);
+        EXPECT_EQ(std::string(to.data(), length), c.utf8) << c.utf8;
+        EXPECT_EQ(to[length], '\0') << c.utf8;
     }
 }
 
@@ -333,9 +383,11 @@ struct probe_case {
     std::size_t unlisted;
     int exit_status;
     std::string conclusion;
+    std::string waits = "";  // each wait's time-out in ms, when given
+    std::string shown = "";  // a line the report holds, when given
 };
 
-TEST(RunProbe, ListensThroughEveryWaitAndSaysWhatTheLauncherWouldDo) {
+TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
     const std::string box = "korvelin-detect would show \"Server wasn't found\": ";
     const fake_reply stray{"ANSWER = hello\n", ipv4(10, 200, 0, 3)};
     const fake_reply server_b{valid_reply, ipv4(10, 201, 0, 2)};
@@ -347,37 +399,76 @@ TEST(RunProbe, ListensThroughEveryWaitAndSaysWhatTheLauncherWouldDo) {
             sixty_four_listed += " 10.200.1." + std::to_string(host) + " 1 accepted";
         }
     }
+    const std::string four_windows = " 500 500 500 500";
     const probe_case cases[] = {
-        {"the first datagram accepted",
+        {"the first datagram accepted, the window closing 500 ms after the sends",
          {.wait_results = {1, 1}, .replies = {{valid_reply, server}, {valid_reply, server}}},
-         " 10.200.0.2 2 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2"},
+         " 10.200.0.2 2 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2",
+         "500 490 480" + four_windows},
         {"the first rejected, accepted ones later, in later waits",
          {.wait_results = {1, 1, 0, 1}, .replies = {stray, {valid_reply, server}, server_b}},
          " 10.200.0.3 1 rejected 10.200.0.2 1 accepted 10.201.0.2 1 accepted", 0, 1,
          box + "the first answer, from 10.200.0.3, was rejected (no \"FindServer\"). It judges "
-               "the first answer only; accepted ones came later from 10.200.0.2, 10.201.0.2."},
+               "the first answer only; accepted ones came later from 10.200.0.2, 10.201.0.2.",
+         "500 490 480 500 490 500 500 500"},
         {"an oversized datagram is received and judged",
          {.wait_results = {1}, .replies = {{std::string(2000, '-') + "ANSWERFindServer", server}}},
          " 10.200.0.2 1 rejected", 0, 1,
          box + "the first answer, from 10.200.0.2, was rejected (over 1024 bytes). No answer "
                "was accepted."},
-        {"a receive that fails is not an answer", {.wait_results = {1}}, "", 0, 1,
+        {"a failed first receive is the launcher's end, whatever follows",
+         {.wait_results = {1, 1}, .replies = {{"", 0, 10054}, {valid_reply, server}}},
+         " 10.200.0.2 1 accepted", 0, 1,
+         box + "the first answer could not be read: text of 10054 (error 10054). It judges the "
+               "first datagram only; accepted ones came later from 10.200.0.2.",
+         "500 490 480" + four_windows, "  and 1 datagram that could not be read: text of 10054 (error 10054)"},
+        {"a receive that fails alone", {.wait_results = {1}}, "", 0, 1,
+         box + "the first answer could not be read: text of 101 (error 101). No answer was accepted.",
+         "500 490" + four_windows},
+        {"a failed wait ends its window; nothing answered", {.wait_results = {-1}}, "", 0, 1,
          box + "nothing answered. See Troubleshooting in the README: a server behind a router, "
-               "across a full-tunnel VPN, or a firewall that drops the request or the answer."},
+               "across a full-tunnel VPN, or a firewall that drops the request or the answer.",
+         "500" + four_windows, "  1 wait for an answer failed: text of 101 (error 101)"},
         {"64 senders listed, more counted",
          {.wait_results = std::deque<int>(70, 1), .replies = seventy_senders},
          sixty_four_listed, 6, 0, "korvelin-detect would open http://10.200.1.1"},
+        {"a refused copy, with the system's reason",
+         {.interfaces = three_links, .own_source = three_links[0].address,
+          .copies_succeed = {false, true, false, true, false, true, false, true, false, true}},
+         "", 0, 1, box + "nothing answered. See Troubleshooting in the README: a server behind "
+                         "a router, across a full-tunnel VPN, or a firewall that drops the request "
+                         "or the answer.",
+         "500 500 500 500 500", "refused 5 of 5: text of 101 (error 101)"},
+        {"the own broadcast on loopback alone: no network asked",
+         {.interfaces = {lan(ipv4(127, 0, 0, 1), 8, 1, "ul")}, .own_source = ipv4(127, 0, 0, 1)},
+         "", 0, 2,
+         box + "no network this PC is attached to can carry the request: the system sends its "
+               "own broadcast through loopback, and no adapter took a copy.",
+         "500 500 500 500 500", "  if1              127.0.0.1/8         skipped: loopback"},
         {"every send refused", {.sends_succeed = std::deque<bool>(5, false)}, "", 0, 2,
-         box + "every request was refused: no network here can carry a broadcast."},
+         box + "every request was refused: text of 101 (error 101).", "",
+         "The broadcast to 255.255.255.255; refused 5 of 5: text of 101 (error 101)"},
+        {"broadcasting refused, and so every send",
+         {.broadcast_allowed = false, .sends_succeed = std::deque<bool>(5, false), .failure = 13},
+         "", 0, 2,
+         box + "every request was refused: broadcasting was not allowed (text of 13 (error 13)), "
+               "and then: text of 13 (error 13)."},
+        {"the interfaces cannot be listed", {.interfaces_listed = false, .wait_results = {1},
+                                             .replies = {{valid_reply, server}}},
+         " 10.200.0.2 1 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2", "",
+         "  none could be listed (text of 101 (error 101)): only 255.255.255.255 was asked"},
         {"no socket", {.socket_opens = {false, false}}, "", 0, 2,
-         box + "no UDP socket could be opened."},
+         box + "no UDP socket could be opened: text of 101 (error 101)."},
     };
     for (const probe_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The launcher on the same network: the probe's status says what it did.
+        reset_fake(c.script);
+        const bool launcher_opens = detect::find_korvelin_server() != nullptr;
         reset_fake(c.script);
 
         const detect::probe_report report = detect::run_probe();
 
-        SCOPED_TRACE(c.name);
         std::string senders;
         for (const detect::probe_sender& sender : report.listed()) {
             char address[net::ipv4_text_size];
@@ -388,15 +479,21 @@ TEST(RunProbe, ListensThroughEveryWaitAndSaysWhatTheLauncherWouldDo) {
         EXPECT_EQ(senders, c.senders);
         EXPECT_EQ(report.unlisted_senders, c.unlisted);
         EXPECT_EQ(detect::exit_status(report.outcome), c.exit_status);
+        EXPECT_EQ(c.exit_status == 0, launcher_opens);
         EXPECT_EQ(detect::conclusion(report).view(), c.conclusion);
         EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
-        if (!c.script.socket_opens.empty()) {
-            continue;
+        if (!c.waits.empty()) {
+            std::string waits;
+            for (const long timeout : fake().wait_timeouts) {
+                waits.append(waits.empty() ? "" : " ").append(std::to_string(timeout / 1000));
+            }
+            EXPECT_EQ(waits, c.waits);
         }
-        // The launcher's five attempts, each listened to for 500 ms.
-        EXPECT_EQ(fake().payloads.size(), 5u);
-        for (const long timeout : fake().wait_timeouts) {
-            EXPECT_EQ(timeout, 500000);
+        detect::print_report(stdout, report, "test");
+        EXPECT_NE(fake().written.find(c.shown + "\n"), std::string::npos) << fake().written;
+        EXPECT_NE(fake().written.find("\n" + c.conclusion + "\n"), std::string::npos);
+        if (c.script.socket_opens.empty()) {
+            EXPECT_EQ(fake().payloads.size() - fake().copies.size(), 5u) << "the launcher's five attempts";
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "desktop.h"
 
 namespace {
@@ -15,6 +16,14 @@ void record(const char* call, std::string& log = the_fake.calls) {
         log += ' ';
     }
     log += call;
+}
+
+// A call's outcome: a failure leaves the script's error behind.
+bool outcome(bool succeeds) {
+    if (!succeeds) {
+        the_fake.last_error = the_fake.script.failure;
+    }
+    return succeeds;
 }
 
 template <typename T>
@@ -44,32 +53,55 @@ bool start_network_stack() {
 
 void stop_network_stack() { record("stop"); }
 
+error_code last_error() { return the_fake.last_error; }
+
+void describe_error(error_code code, std::span<char> text) {
+    std::snprintf(text.data(), text.size(), "text of %d", code);
+}
+
 socket_handle open_udp_socket() {
     record("socket");
-    if (!next(the_fake.script.socket_opens, true)) {
+    if (!outcome(next(the_fake.script.socket_opens, true))) {
         return invalid_socket;
     }
     ++the_fake.sockets_open;
     return 7;
 }
 
-void allow_broadcast(socket_handle) { record("broadcast", the_fake.set_up); }
+bool allow_broadcast(socket_handle) {
+    record("broadcast", the_fake.set_up);
+    return outcome(the_fake.script.broadcast_allowed);
+}
+
+bool ignore_unreachable_errors(socket_handle) {
+    record("icmp", the_fake.set_up);
+    return outcome(the_fake.script.unreachable_errors_off);
+}
 
 bool send_datagram(socket_handle, const void* data, std::size_t size, ipv4_endpoint destination) {
     record("send");
     the_fake.destinations.push_back(destination);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return next(the_fake.script.sends_succeed, true);
+    return outcome(next(the_fake.script.sends_succeed, true));
 }
 
-std::size_t list_interface_addresses(socket_handle, std::span<interface_address> rows) {
+std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<interface_address> rows) {
     record("interfaces", the_fake.set_up);
+    if (!outcome(the_fake.script.interfaces_listed)) {
+        return std::nullopt;
+    }
     const std::size_t count = std::min(rows.size(), the_fake.script.interfaces.size());
     std::copy_n(the_fake.script.interfaces.begin(), count, rows.begin());
     return count;
 }
 
-void name_interfaces(std::span<interface_address>) { record("names", the_fake.set_up); }
+// "if1", "if2", ... by the row's link.
+void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+    record("names", the_fake.set_up);
+    for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
+        std::snprintf(names[i].text, sizeof names[i].text, "if%u", rows[i].link);
+    }
+}
 
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
     record("route", the_fake.set_up);
@@ -80,7 +112,7 @@ bool send_copy(socket_handle, const void* data, std::size_t size, const copy_des
     record("send");
     the_fake.copies.push_back(copy);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return next(the_fake.script.copies_succeed, true);
+    return outcome(next(the_fake.script.copies_succeed, true));
 }
 
 std::int64_t monotonic_microseconds() { return the_fake.now_microseconds; }
@@ -92,17 +124,24 @@ int wait_until_readable(socket_handle, long timeout_microseconds) {
     if (result == 0) {
         the_fake.now_microseconds += timeout_microseconds;
     }
+    outcome(result >= 0);
     return result;
 }
 
 long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
+    the_fake.now_microseconds += fake_receive_microseconds;
     if (the_fake.script.replies.empty()) {
-        return -1;
+        return outcome(false) ? 0 : -1;
     }
     const fake_reply reply = next(the_fake.script.replies, {});
+    if (reply.error != 0) {
+        the_fake.last_error = reply.error;
+        return -1;
+    }
     if (reply.bytes.size() > capacity) {
+        the_fake.last_error = 10040;  // WSAEMSGSIZE
         return -1;
     }
     std::copy(reply.bytes.begin(), reply.bytes.end(), buffer);
@@ -122,6 +161,12 @@ void close_socket(socket_handle) {
 }
 
 }  // namespace net
+
+namespace console {
+
+void write(std::FILE*, std::string_view text) { the_fake.written.append(text); }
+
+}  // namespace console
 
 namespace desktop {
 

@@ -13,6 +13,7 @@
 struct fake_reply {
     std::string bytes;
     std::uint32_t sender = 0;
+    net::error_code error = 0;  // not 0: the receive fails with it
 };
 
 // What the platform does when asked. Queues run dry into the ordinary
@@ -20,12 +21,16 @@ struct fake_reply {
 struct fake_script {
     bool stack_starts = true;
     std::deque<bool> socket_opens = {};  // false: that open fails
+    bool broadcast_allowed = true;
+    bool unreachable_errors_off = true;
+    bool interfaces_listed = true;
     std::vector<net::interface_address> interfaces = {};
     std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
     std::deque<bool> sends_succeed = {};
     std::deque<bool> copies_succeed = {};
     std::deque<int> wait_results = {};
     std::deque<fake_reply> replies = {};  // received in order; none left: the receive fails
+    net::error_code failure = 101;        // the error of every other call that fails
 };
 
 struct fake_platform {
@@ -41,11 +46,17 @@ struct fake_platform {
     std::vector<std::string> payloads;
     std::vector<long> wait_timeouts;
     std::size_t receive_capacity = 0;
-    std::int64_t now_microseconds = 0;  // advanced by every wait that times out
+    // Advanced by every wait that times out, and by each receive.
+    std::int64_t now_microseconds = 0;
+    net::error_code last_error = 0;
+    std::string written;  // through the console
     int sockets_open = 0;
     std::vector<std::string> opened_urls;
     std::vector<std::string> warnings;  // "caption|text"
 };
+
+// How long a receive takes on the fake's clock.
+inline constexpr std::int64_t fake_receive_microseconds = 10000;
 
 // The one fake the layer functions talk to; fresh for every test, with
 // the script given.

@@ -99,12 +99,34 @@ case_no-interface() {
 }
 
 case_escaping() {
+    # The kernel takes an ESC in a link's name; Wine hands it on as it is.
+    ip -n "$net_client" link add $'kd-\ex' type veth peer name kd-esc-peer
+    ip -n "$net_client" addr add 10.203.0.1/24 dev $'kd-\ex'
+    ip -n "$net_client" link set $'kd-\ex' up
+    ip -n "$net_client" link set kd-esc-peer up
     start_responder --send $'ANSWER FindServer \e[2J\e]0;owned\a\x01\x7f\xff end'
     run_probe
     check "exit status 0" test "$status" = 0
     check "the reply's control bytes escaped" reported '\x1b[2J\x1b]0;owned\x07\x01\x7f\xff end'
+    check "the link's name escaped" grep -Eq '^  kd-\\x1bx +10\.203\.0\.1/24 ' "$work/report"
     check "no raw control byte on standard output" \
         test -z "$(tr -d '\n\r[:print:]' < "$work/raw" | od -An -tx1)"
+}
+
+case_many-addresses() {
+    # More addresses than the list keeps: the first 128, and the server on
+    # the second segment still asked. The extra ones are /32s of that link.
+    local host
+    for host in $(seq 1 130); do
+        ip -n "$net_client" addr add "10.211.0.$host/32" dev kd-vc-b
+    done
+    start_responder
+    start_responder --on "$net_server_b" "$work/requests-b" --send "$valid_reply"
+    run_probe
+    check "exit status 0: found on the second segment" test "$status" = 0
+    check "the conclusion names http://$server_b_address" reported "korvelin-detect would open http://$server_b_address"
+    check "128 addresses listed" test "$(grep -cE '^  .* [0-9.]+/[0-9]+ +(asked|skipped)' "$work/report")" = 128
+    check "the second segment asked" grep -Eq '^  kd-vc-b +10\.201\.0\.1/24 +asked: ' "$work/report"
 }
 
 case_arguments() {

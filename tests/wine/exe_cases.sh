@@ -25,6 +25,11 @@ box_shown_as_warning() {  # no owner, the text, then the caption, MB_ICONWARNING
         <<< "$(relayed user32.MessageBoxA)"
 }
 no_shell_call() { [ -z "$(relayed shell32.ShellExecuteA)" ]; }
+# SIO_UDP_CONNRESET with its 4-byte BOOL, before the first request leaves.
+icmp_errors_off_first() {
+    grep -oE 'Call ws2_32\.(WSAIoctl\([0-9a-f]+,0*9800000c,[0-9a-f]+,0*4,|sendto\()' "$work/trace" |
+        head -n 1 | grep -q WSAIoctl
+}
 
 # COM initialised for this thread, apartment-threaded without OLE1 DDE
 # (0x2 | 0x4), before the shell call and released after it. Wine's ole32
@@ -49,6 +54,7 @@ found_with_route() {  # found_with_route yes|no
     check "one request, byte for byte, to $to" test "$(requests_seen)" = "1x$to"
     check "no window" test -z "$(sorry_window)"
     check "COM initialised around the shell call" com_around_shell_call
+    check "ICMP errors turned off before the first send" icmp_errors_off_first
 }
 case_found() { found_with_route yes; }
 case_no-gateway() { found_with_route no; }

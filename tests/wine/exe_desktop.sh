@@ -16,7 +16,7 @@ exe_desktop_up() {
     wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f > /dev/null 2>&1 || true
     # The relay trace of start_exe shows these calls alone.
     wine_run reg add 'HKCU\Software\Wine\Debug' /v RelayInclude \
-        /d 'CoInitializeEx;CoUninitialize;MessageBoxA;ShellExecuteA' /f > /dev/null 2>&1 || true
+        /d 'CoInitializeEx;CoUninitialize;MessageBoxA;ShellExecuteA;WSAIoctl;sendto' /f > /dev/null 2>&1 || true
 }
 
 # Wine's trace of the COM, shell and box calls goes to $work/trace.
