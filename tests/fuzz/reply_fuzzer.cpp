@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "detect.h"
+#include "launcher.h"
 #include "fake_platform.h"
 
 namespace {

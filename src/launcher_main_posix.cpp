@@ -1,4 +1,4 @@
-#include "detect.h"
+#include "launcher.h"
 
 // Arguments are ignored, as on Windows.
 int main() { return detect::run_launcher(); }

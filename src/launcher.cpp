@@ -1,4 +1,4 @@
-#include "detect.h"
+#include "launcher.h"
 
 #include <cstring>
 

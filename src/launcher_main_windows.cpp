@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "detect.h"
+#include "launcher.h"
 
 // Nothing from the command line or the show state is used.
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*command_line*/,
