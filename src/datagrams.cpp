@@ -45,7 +45,9 @@ const char* describe(reply_verdict verdict) {
     case no_answer_marker: return "no \"ANSWER\"";
     case no_findserver_marker: return "no \"FindServer\"";
     case marker_after_nul: return "a marker only after a NUL";
-    case oversized: return "over 1024 bytes";
+    case oversized:
+        static_assert(reply_buffer_size == 1024, "the text names the buffer's size");
+        return "over 1024 bytes";
     }
     return "?";
 }

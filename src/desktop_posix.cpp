@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "desktop.h"
+#include "dialog_policy.h"
 
 extern char** environ;
 
@@ -63,23 +64,21 @@ pid_t spawn_from_path(const char* const* argv, bool own_session) {
     return child;
 }
 
-enum class tool_outcome { shown, failed, killed };
-
 // How a dialog tool ended. A tool that exits non-zero may have shown
 // nothing (zenity on a display that is gone, xmessage in a Wayland-only
 // session), so that, like a status that cannot be had, counts as failed.
-tool_outcome wait_for_tool(pid_t child) {
+detect::dialog_end wait_for_tool(pid_t child) {
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
-            return tool_outcome::failed;
+            return detect::dialog_end::failed;
         }
     }
     if (WIFSIGNALED(status)) {
-        return tool_outcome::killed;
+        return detect::dialog_end::killed;
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? tool_outcome::shown
-                                                         : tool_outcome::failed;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? detect::dialog_end::shown
+                                                         : detect::dialog_end::failed;
 }
 
 bool has_display() {
@@ -88,32 +87,17 @@ bool has_display() {
     return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
-// The first desktop dialog tool that starts and is not killed shows the
-// box; true when it exited 0. A tool killed by a signal (kdialog aborts
-// when it cannot reach the display) has shown nothing, and the next one
-// gets its turn. One that exits non-zero has the last word: a cancelled
-// box exits 1 as well, so the caller adds the line to standard error.
-bool show_with_dialog_tool(const char* caption, const char* text) {
-    // Whoever started us may ignore SIGCHLD; waitpid would then fail, and
-    // with it the tell whether the tool showed the box.
-    std::signal(SIGCHLD, SIG_DFL);
+// Starts one tool with the box's caption and text, and waits for it.
+detect::dialog_end show_with(detect::dialog_tool tool, const char* caption, const char* text) {
     const char* const zenity[] = {"zenity", "--warning", "--no-markup", "--title", caption,
                                   "--text", text, nullptr};
     const char* const kdialog[] = {"kdialog", "--title", caption, "--sorry", text, nullptr};
     const char* const xmessage[] = {"xmessage", "-center", "-title", caption, text, nullptr};
-
-    const char* const* const tools[] = {zenity, kdialog, xmessage};
-    for (const char* const* argv : tools) {
-        const pid_t child = spawn_from_path(argv, false);
-        if (child <= 0) {
-            continue;
-        }
-        const tool_outcome outcome = wait_for_tool(child);
-        if (outcome != tool_outcome::killed) {
-            return outcome == tool_outcome::shown;
-        }
-    }
-    return false;
+    const char* const* argv = tool == detect::dialog_tool::zenity    ? zenity
+                              : tool == detect::dialog_tool::kdialog ? kdialog
+                                                                     : xmessage;
+    const pid_t child = spawn_from_path(argv, false);
+    return child > 0 ? wait_for_tool(child) : detect::dialog_end::not_found;
 }
 
 }  // namespace
@@ -126,10 +110,18 @@ void open_url(const char* url) {
 }
 
 void show_warning(const char* caption, const char* text) {
-    if (has_display() && show_with_dialog_tool(caption, text)) {
-        return;
+    // Whoever started us may ignore SIGCHLD; waitpid would then fail, and
+    // with it the tell whether the tool showed the box.
+    std::signal(SIGCHLD, SIG_DFL);
+    detect::warning_step step = has_display() ? detect::warning_step::next_tool
+                                              : detect::next_warning_step(detect::dialog_end::no_display, true);
+    for (std::size_t i = 0; step == detect::warning_step::next_tool; ++i) {
+        step = detect::next_warning_step(show_with(detect::dialog_tools[i], caption, text),
+                                         i + 1 == detect::dialog_tools.size());
     }
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (step == detect::warning_step::line_on_stderr) {
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+    }
 }
 
 }  // namespace desktop

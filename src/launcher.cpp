@@ -4,6 +4,7 @@
 
 #include "broadcast.h"
 #include "desktop.h"
+#include "ipv4_text.h"
 #include "net.h"
 
 namespace detect {
@@ -24,11 +25,8 @@ bool broadcast_until_readable(net::socket_handle socket, const segment_plan& pla
 }
 
 server_address_text copy_address_text(std::uint32_t address) {
-    char text[net::ipv4_text_size] = {};
-    if (!net::format_ipv4(address, text)) {
-        return nullptr;
-    }
-    const std::size_t length = std::strlen(text) + 1;
+    char text[ipv4_text_size] = {};
+    const std::size_t length = format_ipv4(address, text) + 1;
     auto* copy = static_cast<char*>(std::malloc(length));
     if (copy != nullptr) {
         std::memcpy(copy, text, length);

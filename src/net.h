@@ -28,9 +28,6 @@ struct ipv4_endpoint {
     std::uint16_t port = 0;
 };
 
-// Dotted-decimal text of an IPv4 address: at most 15 characters and a NUL.
-inline constexpr std::size_t ipv4_text_size = 16;
-
 // One IPv4 address of one of this host's interfaces, as the platform lists
 // it; an interface with several addresses gives several rows. Addresses in
 // host byte order.
@@ -123,7 +120,8 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
                    ipv4_endpoint destination);
 
 // Waits up to timeout_microseconds for the socket to become readable:
-// greater than 0 readable, 0 timed out, less than 0 the wait failed.
+// greater than 0 readable, 0 timed out, less than 0 the wait failed. POSIX
+// waits in whole milliseconds, rounded up; Winsock in microseconds.
 int wait_until_readable(socket_handle socket, long timeout_microseconds);
 
 // A monotonic clock, in microseconds from an arbitrary start.
@@ -136,10 +134,11 @@ std::int64_t monotonic_microseconds();
 std::optional<std::size_t> list_interface_addresses(socket_handle socket,
                                                     std::span<interface_address> rows);
 
-// Writes into names[i] the name of the interface that holds rows[i],
-// where the platform can tell, and leaves it empty where not: Linux by
-// the link's index, Windows its adapters' friendly names (IP Helper,
-// which only the probe links).
+// Writes into names[i] the name of the interface that holds rows[i]'s
+// address, where the platform can tell, and leaves it empty where not:
+// Linux lists its addresses once more, for the link's name or an alias's
+// label ("eth0:1"); Windows asks for its adapters' friendly names (IP
+// Helper, which only the probe links).
 void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names);
 
 // The local address that a limited broadcast to port would leave from,
@@ -149,8 +148,9 @@ void name_interfaces(std::span<const interface_address> rows, std::span<interfac
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle socket, std::uint16_t port);
 
 // Sends one datagram to copy.destination from socket, through copy.link
-// when that is not 0; false when the platform reports that the send failed
-// or cannot steer a send through a link.
+// when that is not 0 (Linux, with IP_PKTINFO); false when the platform
+// reports that the send failed or cannot steer a send through a link
+// (Windows, and POSIX systems other than Linux: EOPNOTSUPP).
 bool send_copy(socket_handle socket, const void* data, std::size_t size,
                const copy_destination& copy);
 
@@ -159,10 +159,6 @@ bool send_copy(socket_handle socket, const void* data, std::size_t size,
 // capacity is a failure on every platform, never a silent truncation.
 long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
                       ipv4_endpoint& sender);
-
-// Writes the dotted-decimal form of address (host byte order) into text,
-// NUL-terminated; false if the platform could not format it.
-bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]);
 
 // Releases a socket that open_udp_socket() opened.
 void close_socket(socket_handle socket);

@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -200,7 +199,11 @@ void name_interfaces(std::span<const interface_address>, std::span<interface_nam
 
 bool send_copy(socket_handle socket, const void* data, std::size_t size,
                const copy_destination& copy) {
-    return copy.link == 0 && send_datagram(socket, data, size, copy.destination);
+    if (copy.link != 0) {
+        errno = EOPNOTSUPP;
+        return false;
+    }
+    return send_datagram(socket, data, size, copy.destination);
 }
 #endif
 
@@ -235,13 +238,6 @@ long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
     sender.address = ntohl(from.sin_addr.s_addr);
     sender.port = ntohs(from.sin_port);
     return static_cast<long>(received);
-}
-
-bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]) {
-    in_addr in{};
-    in.s_addr = htonl(address);
-    // inet_ntop writes into our buffer, unlike inet_ntoa's shared one.
-    return inet_ntop(AF_INET, &in, text, sizeof text) != nullptr;
 }
 
 void close_socket(socket_handle socket) { close(socket); }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "net.h"
 
@@ -159,18 +158,6 @@ long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
     sender.address = ntohl(from.sin_addr.s_addr);
     sender.port = ntohs(from.sin_port);
     return received;
-}
-
-bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]) {
-    in_addr in{};
-    in.s_addr = htonl(address);
-    // inet_ntoa's buffer belongs to Winsock and is reused: copy it at once.
-    const char* dotted = inet_ntoa(in);
-    if (dotted == nullptr || std::strlen(dotted) >= ipv4_text_size) {
-        return false;
-    }
-    std::memcpy(text, dotted, std::strlen(dotted) + 1);
-    return true;
 }
 
 void close_socket(socket_handle socket) { closesocket(socket); }

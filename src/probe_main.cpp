@@ -24,16 +24,17 @@ constexpr const char* usage =
     "Exit status: 0 it would open the server's page, 1 it would show \"Server\n"
     "wasn't found\", 2 nothing could be asked.\n";
 
+static_assert(detect::discovery_attempts * detect::reply_wait_microseconds == 2500000,
+              "the usage names how long the probe listens");
+
 int probe() {
     const bool stack_started = net::start_network_stack();
     const detect::probe_report report = detect::run_probe();
-    // The report writes addresses with the stack's own formatting (inet_ntoa
-    // on Windows): print it while the stack is still up.
-    detect::print_report(stdout, report, KORVELIN_VERSION);
-    std::fflush(stdout);
     if (stack_started) {
         net::stop_network_stack();
     }
+    detect::print_report(stdout, report, KORVELIN_VERSION);
+    std::fflush(stdout);
     if (report.outcome == detect::probe_outcome::no_socket) {
         std::fputs("korvelin-probe: could not open a UDP socket\n", stderr);
     } else if (report.outcome == detect::probe_outcome::sends_refused) {

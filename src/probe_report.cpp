@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console.h"
+#include "ipv4_text.h"
 #include "net.h"
 
 namespace detect {
@@ -71,6 +72,25 @@ std::size_t utf8_character(std::string_view bytes) {
 // "Network is unreachable (error 101)", in the system's own words.
 void add_error(text_line& line, net::error_code code);
 
+// No line is ever cut: the longest each kind of line can be, from the
+// sizes of what goes into it, fits a text_line. The longest of any line's
+// own words, the no-answer conclusion's, are about 200 characters.
+constexpr std::size_t error_text_size = 256;
+constexpr std::size_t own_words = 256;
+constexpr std::size_t longest_number = 20;  // an unsigned long, or "-" and an int
+constexpr std::size_t longest_address = ipv4_text_size - 1;
+constexpr std::size_t longest_error = error_text_size - 1 + longest_number + 10;
+constexpr std::size_t escaped_byte = 4;  // "\xNN"
+constexpr std::size_t longest_interface_line =
+    own_words + escaped_byte * (net::interface_name_size - 1) + 2 * longest_address +
+    3 * longest_number + longest_error;
+constexpr std::size_t longest_sender_line =
+    own_words + escaped_byte * reply_excerpt_size + 3 * longest_number;
+constexpr std::size_t longest_conclusion =
+    own_words + (max_listed_senders + 1) * (longest_address + 2) + 2 * longest_error;
+static_assert(std::max({longest_interface_line, longest_sender_line, longest_conclusion}) <
+              std::tuple_size_v<decltype(text_line::text)>);
+
 struct decimal {
     char text[24] = {};
     explicit decimal(unsigned long value) {
@@ -85,12 +105,12 @@ struct decimal {
 };
 
 struct dotted {
-    char text[net::ipv4_text_size] = "?";
-    explicit dotted(std::uint32_t address) { net::format_ipv4(address, text); }
+    char text[ipv4_text_size] = {};
+    explicit dotted(std::uint32_t address) { format_ipv4(address, text); }
 };
 
 void add_error(text_line& line, net::error_code code) {
-    char text[256] = {};
+    char text[error_text_size] = {};
     net::describe_error(code, text);
     const bool signed_code = code < 0;
     add(line, text, text[0] != '\0' ? " (error " : "error ", signed_code ? "-" : "",

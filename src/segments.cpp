@@ -126,7 +126,9 @@ const char* describe(segment_verdict verdict) {
     case no_subnet: return "no netmask";
     case no_link: return "link unknown";
     case same_segment: return "same segment as another row";
-    case beyond_limit: return "beyond the 32nd segment";
+    case beyond_limit:
+        static_assert(max_copy_segments == 32, "the text names the limit");
+        return "beyond the 32nd segment";
     }
     return "?";
 }

@@ -54,15 +54,20 @@ struct segment_plan {
     [[nodiscard]] std::span<const segment_decision> list() const { return {rows.data(), count}; }
 };
 
-// Decides every row. A row gets a copy when its segment can carry a
-// broadcast (up, broadcast-capable, neither loopback nor point-to-point,
-// wider than /31) and neither own_source's segment (the address the
-// platform's own limited broadcast leaves from; none when there is no
-// route for it) nor an earlier copy reaches it. An own_source on loopback
-// (in 127.0.0.0/8, or a row flagged loopback) reaches no segment: no row
-// is own_broadcast then. kind says what one copy reaches: a whole link,
-// steered through with the limited broadcast, or one subnet, at its
-// directed broadcast address. port is the copy's.
+// Decides every row, the first max_interface_addresses of them. A row gets
+// a copy when its segment can carry a broadcast (not loopback, up, not
+// point-to-point, broadcast-capable, with a netmask, wider than /31, and
+// on links with a known link index: the first of these that fails is its
+// verdict) and neither own_source's segment (the address the platform's
+// own limited broadcast leaves from; none when there is no route for it)
+// nor an earlier copy reaches it. Only the first max_copy_segments
+// segments get one; later ones are beyond_limit. An own_source on
+// loopback (in 127.0.0.0/8, or a row flagged loopback) reaches no
+// segment: no row is own_broadcast then. kind says what one copy reaches,
+// and so which rows share a segment: a whole link (rows with one link
+// index), steered through with the limited broadcast, or one subnet (rows
+// with one netmask and network number), at its directed broadcast
+// address. port is the copy's.
 segment_plan decide_segments(std::span<const net::interface_address> rows,
                              std::optional<std::uint32_t> own_source, net::segment_kind kind,
                              std::uint16_t port);

@@ -12,7 +12,9 @@
 #include <set>
 #include <vector>
 
+#include "dialog_policy.h"
 #include "fake_platform.h"
+#include "ipv4_text.h"
 #include "probe.h"
 #include "probe_report.h"
 #include "segments.h"
@@ -72,6 +74,22 @@ TEST(AcceptanceRule, StaysWithinTheReceivedBytes) {
     EXPECT_TRUE(detect::is_discovery_reply(full.data(), full.size()));
 }
 
+TEST(FormatIpv4, WritesDottedDecimalWithoutLeadingZeros) {
+    const struct {
+        std::uint32_t address;
+        const char* text;
+    } cases[] = {{0, "0.0.0.0"},           {0xFFFFFFFF, "255.255.255.255"},
+                 {0x7F000001, "127.0.0.1"}, {0x0AC80002, "10.200.0.2"},
+                 {0x64000A09, "100.0.10.9"}, {0x01FF6300, "1.255.99.0"},
+                 {0xC0A8000A, "192.168.0.10"}};
+    for (const auto& c : cases) {
+        char text[detect::ipv4_text_size];
+        std::fill(std::begin(text), std::end(text), '#');
+        EXPECT_EQ(detect::format_ipv4(c.address, text), std::strlen(c.text)) << c.text;
+        EXPECT_STREQ(text, c.text);
+    }
+}
+
 std::string repeat(const std::string& calls, int times) {
     std::string all;
     for (int i = 0; i < times; ++i) {
@@ -103,17 +121,21 @@ const std::vector<net::interface_address> three_links = {
 
 // "10.3.0.255:5501", or "255.255.255.255:5501 through link 3".
 std::string text_of(const net::copy_destination& copy) {
-    char text[net::ipv4_text_size];
-    net::format_ipv4(copy.destination.address, text);
+    char text[detect::ipv4_text_size];
+    detect::format_ipv4(copy.destination.address, text);
     return text + ":"s + std::to_string(copy.destination.port) +
            (copy.link != 0 ? " through link " + std::to_string(copy.link) : "");
 }
 
-// Where the copies to links 3 and 4 of three_links go on this platform.
-const std::array<std::string, 2> copies_of_three_links =
-    net::copy_reaches == net::segment_kind::link
-        ? std::array{"255.255.255.255:5501 through link 3"s, "255.255.255.255:5501 through link 4"s}
-        : std::array{"10.3.0.255:5501"s, "10.4.0.255:5501"s};
+// Where the copies to links 3 and 4 of three_links go on this platform:
+// directed broadcasts on Windows, the limited one steered through each
+// link on Linux.
+#ifdef _WIN32
+const std::array<std::string, 2> copies_of_three_links = {"10.3.0.255:5501", "10.4.0.255:5501"};
+#else
+const std::array<std::string, 2> copies_of_three_links = {"255.255.255.255:5501 through link 3",
+                                                          "255.255.255.255:5501 through link 4"};
+#endif
 
 struct discovery_case {
     const char* name;
@@ -226,21 +248,40 @@ TEST(FindKorvelinServer, FollowsTheScriptedNetwork) {
     }
 }
 
+// One word for each verdict: a verdict added without one does not compile.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+const char* word_for(detect::segment_verdict verdict) {
+    switch (verdict) {
+        using enum detect::segment_verdict;
+    case own_broadcast: return "own";
+    case copy: return "copy";
+    case loopback: return "loopback";
+    case down: return "down";
+    case point_to_point: return "p2p";
+    case too_narrow: return "narrow";
+    case no_broadcast: return "nobcast";
+    case no_subnet: return "nomask";
+    case no_link: return "nolink";
+    case same_segment: return "same";
+    case beyond_limit: return "beyond";
+    }
+    return "?";
+}
+#pragma GCC diagnostic pop
+
 // One word for each row's verdict; "(A)" names the row whose broadcast or
 // copy reaches it already, when that is another.
 std::string verdict_words(const detect::segment_plan& plan) {
-    static const char* const words[] = {"own",    "copy",   "loopback", "down",
-                                        "p2p",    "narrow", "nobcast",  "nomask",
-                                        "nolink", "same",   "beyond"};
     std::string text;
     for (const detect::segment_decision& decision : plan.list()) {
         if (!text.empty()) {
             text += ' ';
         }
-        text += words[static_cast<int>(decision.verdict)];
+        text += word_for(decision.verdict);
         if (decision.reached_through != 0 && decision.reached_through != decision.row.address) {
-            char reached[net::ipv4_text_size];
-            net::format_ipv4(decision.reached_through, reached);
+            char reached[detect::ipv4_text_size];
+            detect::format_ipv4(decision.reached_through, reached);
             text.append("(").append(reached).append(")");
         }
     }
@@ -471,8 +512,8 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
 
         std::string senders;
         for (const detect::probe_sender& sender : report.listed()) {
-            char address[net::ipv4_text_size];
-            net::format_ipv4(sender.address, address);
+            char address[detect::ipv4_text_size];
+            detect::format_ipv4(sender.address, address);
             senders += " "s + address + " " + std::to_string(sender.datagrams) +
                        (sender.verdict == detect::reply_verdict::accepted ? " accepted" : " rejected");
         }
@@ -505,6 +546,28 @@ struct launcher_case {
     std::vector<std::string> urls;
     std::vector<std::string> warnings;
 };
+
+TEST(NextWarningStep, TriesTheNextToolOnlyWhileNothingWasShown) {
+    using enum detect::dialog_end;
+    using enum detect::warning_step;
+    EXPECT_EQ(detect::dialog_tools, (std::array{detect::dialog_tool::zenity, detect::dialog_tool::kdialog,
+                                                detect::dialog_tool::xmessage}));
+    const struct {
+        detect::dialog_end end;
+        bool last;
+        detect::warning_step step;
+    } cases[] = {
+        {no_display, true, line_on_stderr}, {not_found, false, next_tool},
+        {not_found, true, line_on_stderr},  {killed, false, next_tool},
+        {killed, true, line_on_stderr},     {shown, false, done},
+        {shown, true, done},                {failed, false, line_on_stderr},
+        {failed, true, line_on_stderr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detect::next_warning_step(c.end, c.last), c.step)
+            << static_cast<int>(c.end) << (c.last ? " last" : "");
+    }
+}
 
 TEST(RunLauncher, ShowsOneOutcomeAndStopsTheStackItStarted) {
     const launcher_case cases[] = {

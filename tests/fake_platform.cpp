@@ -149,12 +149,6 @@ long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_en
     return static_cast<long>(reply.bytes.size());
 }
 
-bool format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]) {
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFFu,
-                  (address >> 16) & 0xFFu, (address >> 8) & 0xFFu, address & 0xFFu);
-    return true;
-}
-
 void close_socket(socket_handle) {
     record("close");
     --the_fake.sockets_open;

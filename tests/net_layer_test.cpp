@@ -105,22 +105,6 @@ TEST_F(NetLayer, WaitTimesOutWhenNothingArrives) {
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(90));
 }
 
-TEST_F(NetLayer, FormatsDottedDecimal) {
-    const struct {
-        std::uint32_t address;
-        const char* text;
-    } cases[] = {{0x7F000001, "127.0.0.1"},
-                 {0x0AC80002, "10.200.0.2"},
-                 {0, "0.0.0.0"},
-                 {0xFFFFFFFF, "255.255.255.255"},
-                 {0xC0A8000A, "192.168.0.10"}};
-    for (const auto& c : cases) {
-        char text[net::ipv4_text_size];
-        ASSERT_TRUE(net::format_ipv4(c.address, text));
-        EXPECT_STREQ(text, c.text);
-    }
-}
-
 TEST_F(NetLayer, ListsTheLoopbackInterfaceAsItIs) {
     // Up, loopback, 255.0.0.0, named: a wrong flag mapping would give it
     // a copy of every request, or take one from a real segment.

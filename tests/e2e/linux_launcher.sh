@@ -195,4 +195,4 @@ case_real-dialog() {
 }
 
 run_case "$case_name"
-finish "$status"
+finish "${status:-}"

@@ -111,4 +111,4 @@ case_oversized() {
 }
 
 run_case "$case_name"
-finish "$status"
+finish "${status:-}"

@@ -1,0 +1,18 @@
+// The dotted-decimal text of an IPv4 address, written here once for both
+// platforms, the fake and the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace detect {
+
+// At most 15 characters and a NUL.
+inline constexpr std::size_t ipv4_text_size = 16;
+
+// Writes address (host byte order) into text as four decimal numbers
+// without leading zeros, separated by dots, NUL-terminated; returns the
+// length, 7 to 15.
+std::size_t format_ipv4(std::uint32_t address, char (&text)[ipv4_text_size]);
+
+}  // namespace detect
