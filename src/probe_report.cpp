@@ -363,9 +363,10 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
             decimal(static_cast<unsigned long>(report.attempts_sent)).text, " of ",
             decimal(discovery_attempts).text, " attempts, ",
             decimal(reply_wait_microseconds / 1000).text, " ms apart.");
-        if (report.refused_sends.own.refused > 0) {
-            add(line, "\nThe broadcast to 255.255.255.255");
-            add_refusals(line, report.refused_sends.own);
+        if (const send_tally& own = report.refused_sends.own; own.refused > 0) {
+            add(line, "\nThe broadcast to 255.255.255.255 was refused ", decimal(own.refused).text,
+                " of ", decimal(discovery_attempts).text, " times: ");
+            add_error(line, own.last_error);
         }
         add(line, "\n");
         print(out, line);

@@ -488,7 +488,7 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
          "500 500 500 500 500", "  if1              127.0.0.1/8         skipped: loopback"},
         {"every send refused", {.sends_succeed = std::deque<bool>(5, false)}, "", 0, 2,
          box + "every request was refused: text of 101 (error 101).", "",
-         "The broadcast to 255.255.255.255; refused 5 of 5: text of 101 (error 101)"},
+         "The broadcast to 255.255.255.255 was refused 5 of 5 times: text of 101 (error 101)"},
         {"broadcasting refused, and so every send",
          {.broadcast_allowed = false, .sends_succeed = std::deque<bool>(5, false), .failure = 13},
          "", 0, 2,
