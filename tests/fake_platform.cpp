@@ -133,7 +133,8 @@ long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_en
     the_fake.receive_capacity = capacity;
     the_fake.now_microseconds += fake_receive_microseconds;
     if (the_fake.script.replies.empty()) {
-        return outcome(false) ? 0 : -1;
+        outcome(false);
+        return -1;
     }
     const fake_reply reply = next(the_fake.script.replies, {});
     if (reply.error != 0) {
