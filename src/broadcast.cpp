@@ -5,16 +5,20 @@
 namespace detect {
 namespace {
 
-// Counts a refused send, keeping the system's reason.
-bool counted(bool sent, send_tally* tally) {
+// A send's outcome, with a refusal counted in tally when there is one.
+bool counted(bool sent, failure_tally* tally) {
     if (!sent && tally != nullptr) {
-        tally->last_error = net::last_error();
-        ++tally->refused;
+        count_failure(*tally);
     }
     return sent;
 }
 
 }  // namespace
+
+void count_failure(failure_tally& tally) {
+    tally.last_error = net::last_error();
+    ++tally.count;
+}
 
 net::socket_handle open_discovery_socket(socket_trouble* trouble) {
     net::socket_handle socket = net::open_udp_socket();

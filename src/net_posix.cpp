@@ -12,17 +12,10 @@
 #include <cstring>
 
 #include "net.h"
+#include "net_sockaddr.h"
 
 namespace net {
 namespace {
-
-sockaddr_in to_sockaddr(ipv4_endpoint endpoint) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(endpoint.port);
-    address.sin_addr.s_addr = htonl(endpoint.address);
-    return address;
-}
 
 std::uint32_t ipv4_of(const sockaddr* address) {
     if (address == nullptr || address->sa_family != AF_INET) {

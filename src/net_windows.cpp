@@ -5,21 +5,11 @@
 #include <cstdlib>
 
 #include "net.h"
+#include "net_sockaddr.h"
 
 static_assert(sizeof(net::socket_handle) == sizeof(SOCKET));
 
 namespace net {
-namespace {
-
-sockaddr_in to_sockaddr(ipv4_endpoint endpoint) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(endpoint.port);
-    address.sin_addr.s_addr = htonl(endpoint.address);
-    return address;
-}
-
-}  // namespace
 
 bool start_network_stack() {
     WSADATA details;

@@ -21,11 +21,6 @@ struct sender_tally {
     bool first_receive_failed = false;
 };
 
-void count_failure(failure_tally& tally) {
-    tally.last_error = net::last_error();
-    ++tally.count;
-}
-
 void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t sender,
                      const char* data, std::size_t size, long after_ms) {
     for (probe_sender& known : std::span{report.senders.data(), report.sender_count}) {
@@ -92,7 +87,7 @@ bool asked_no_network(const probe_report& report) {
     }
     for (std::size_t row = 0; row < report.segments.count; ++row) {
         if (report.segments.rows[row].verdict == segment_verdict::copy &&
-            report.refused_sends.copies[row].refused < static_cast<unsigned>(discovery_attempts)) {
+            report.refused_sends.copies[row].count < static_cast<unsigned>(discovery_attempts)) {
             return false;
         }
     }

@@ -43,12 +43,6 @@ enum class probe_outcome : unsigned char {
                        // anywhere: no network was asked
 };
 
-// A failure the probe saw, and how often.
-struct failure_tally {
-    unsigned count = 0;
-    net::error_code last_error = 0;
-};
-
 struct probe_report {
     segment_plan segments;
     std::array<net::interface_name, net::max_interface_addresses> names{};  // by segment row

@@ -5,6 +5,7 @@
 #include "console.h"
 #include "ipv4_text.h"
 #include "net.h"
+#include "utf8.h"
 
 namespace detect {
 namespace {
@@ -42,31 +43,6 @@ void pad_to(text_line& line, std::size_t column) {
     while (line.length < column) {
         add_one(line, " ");
     }
-}
-
-// The length of the UTF-8 character that starts bytes, or 0 when none
-// does or it is a C1 control, which some terminals obey.
-std::size_t utf8_character(std::string_view bytes) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                              : 0;
-    if (length == 0 || bytes.size() < length) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    const bool overlong_or_surrogate = (lead == 0xE0 && byte(1) < 0xA0) ||
-                                       (lead == 0xED && byte(1) >= 0xA0) ||
-                                       (lead == 0xF0 && byte(1) < 0x90) ||
-                                       (lead == 0xF4 && byte(1) >= 0x90);
-    const bool c1_control = lead == 0xC2 && byte(1) < 0xA0;
-    return overlong_or_surrogate || c1_control ? 0 : length;
 }
 
 // "Network is unreachable (error 101)", in the system's own words.
@@ -118,9 +94,9 @@ void add_error(text_line& line, net::error_code code) {
         text[0] != '\0' ? ")" : "");
 }
 
-void add_refusals(text_line& line, const send_tally& tally) {
-    if (tally.refused > 0) {
-        add(line, "; refused ", decimal(tally.refused).text, " of ",
+void add_refusals(text_line& line, const failure_tally& tally) {
+    if (tally.count > 0) {
+        add(line, "; refused ", decimal(tally.count).text, " of ",
             decimal(discovery_attempts).text, ": ");
         add_error(line, tally.last_error);
     }
@@ -195,7 +171,9 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
         add(line, "\n  none: only 255.255.255.255 was asked");
     }
     print(out, line);
-    // Every name goes through the escaping, which both platforms share.
+    // Every name goes through the escaping, which both platforms share;
+    // escaped once to measure and again to print, since 128 escaped names
+    // kept between the two would take 256 KiB of stack.
     const auto shown_name = [&](std::size_t row) {
         const char* name = report.names[row].text;
         return escape_text(name[0] != '\0' ? name : "-", net::names_are_utf8);
@@ -288,7 +266,12 @@ text_line escape_text(std::string_view bytes, bool keep_utf8) {
         const auto value = static_cast<unsigned char>(bytes[i]);
         // Never substr: its range check would pull the exception machinery in.
         const std::string_view rest{bytes.data() + i, bytes.size() - i};
-        const std::size_t character = keep_utf8 && value >= 0x80 ? utf8_character(rest) : 0;
+        // A C1 control (U+0080 to U+009F) is a character too, but some
+        // terminals obey it: escaped like the bytes below 0x20.
+        const bool c1_control = value == 0xC2 && rest.size() > 1 &&
+                                static_cast<unsigned char>(rest[1]) < 0xA0;
+        const std::size_t character =
+            keep_utf8 && value >= 0x80 && !c1_control ? utf8_character_length(rest) : 0;
         if (character > 0) {
             add(line, std::string_view{rest.data(), character});
             i += character - 1;
@@ -363,8 +346,8 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
             decimal(static_cast<unsigned long>(report.attempts_sent)).text, " of ",
             decimal(discovery_attempts).text, " attempts, ",
             decimal(reply_wait_microseconds / 1000).text, " ms apart.");
-        if (const send_tally& own = report.refused_sends.own; own.refused > 0) {
-            add(line, "\nThe broadcast to 255.255.255.255 was refused ", decimal(own.refused).text,
+        if (const failure_tally& own = report.refused_sends.own; own.count > 0) {
+            add(line, "\nThe broadcast to 255.255.255.255 was refused ", decimal(own.count).text,
                 " of ", decimal(discovery_attempts).text, " times: ");
             add_error(line, own.last_error);
         }

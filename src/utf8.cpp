@@ -38,4 +38,29 @@ std::size_t utf8_from_utf16(std::u16string_view from, std::span<char> to) {
     return length;
 }
 
+std::size_t utf8_character_length(std::string_view bytes) {
+    if (bytes.empty()) {
+        return 0;
+    }
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || bytes.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    const bool overlong_or_surrogate = (lead == 0xE0 && byte(1) < 0xA0) ||
+                                       (lead == 0xED && byte(1) >= 0xA0) ||
+                                       (lead == 0xF0 && byte(1) < 0x90) ||
+                                       (lead == 0xF4 && byte(1) >= 0x90);
+    return overlong_or_surrogate ? 0 : length;
+}
+
 }  // namespace detect

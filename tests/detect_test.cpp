@@ -531,7 +531,9 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
             EXPECT_EQ(waits, c.waits);
         }
         detect::print_report(stdout, report, "test");
-        EXPECT_NE(fake().written.find(c.shown + "\n"), std::string::npos) << fake().written;
+        if (!c.shown.empty()) {
+            EXPECT_NE(fake().written.find(c.shown + "\n"), std::string::npos) << fake().written;
+        }
         EXPECT_NE(fake().written.find("\n" + c.conclusion + "\n"), std::string::npos);
         if (c.script.socket_opens.empty()) {
             EXPECT_EQ(fake().payloads.size() - fake().copies.size(), 5u) << "the launcher's five attempts";
