@@ -107,6 +107,29 @@ check "a downgrade is refused with a message" grep -q 'A newer version of Korvel
 for other in 99.0.0 0.0.1; do
     "$source_dir/packaging/build-msi" "$zip" "$other" "$scratch/$other.msi" || echo "could not build the $other installer"
 done
+# The same files and version under another .wxs: another database, which
+# must not pass for the installed one.
+mkdir "$scratch/variant" && cp -r "$source_dir/packaging" "$source_dir/icons" "$scratch/variant/"
+sed -i 's/Description="Open the korvelin server.s web page"/Description="Open the server page, variant"/' \
+    "$scratch/variant/packaging/korvelin-detect.wxs"
+codes() {  # the ProductCode and the PackageCode
+    msiinfo export "$1" Property | sed -n 's/^ProductCode\t{\(.*\)}\r$/\1/p'
+    msiinfo suminfo "$1" | sed -n 's/^Revision number (UUID): {\(.*\)}$/\1/p'
+}
+codes_of_its_own() {
+    SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct) \
+        "$scratch/variant/packaging/build-msi" "$zip" "$version" "$scratch/variant.msi" &&
+        test "$(codes "$msi" | sort -u | wc -l)$(cat <(codes "$msi") <(codes "$scratch/variant.msi") | sort -u | wc -l)" = 24
+}
+check "an MSI that differs in its .wxs alone has codes of its own" codes_of_its_own
+# A wixl that writes the same-version upgrade row itself, as later ones are
+# said to.
+mkdir "$scratch/newer-wixl"
+printf '#!/bin/sh\n%s "$@" && msiinfo export package.msi Upgrade | sed "s/\t1\t\tWIX_UPGRADE/\t513\t\tWIX_UPGRADE/" > own.idt && msibuild package.msi -i own.idt\n' \
+    "$(command -v wixl)" > "$scratch/newer-wixl/wixl" && chmod +x "$scratch/newer-wixl/wixl"
+check "a wixl that writes the same-version row itself: its row is kept" eval \
+    'PATH=$scratch/newer-wixl:$PATH "$source_dir/packaging/build-msi" "$zip" "$version" "$scratch/newer.msi" &&
+     test "$(msiinfo export "$scratch/newer.msi" Upgrade | grep -c "	513		WIX_UPGRADE_DETECTED")" = 1'
 
 check "SHA256SUMS holds the three packages, and they match it" \
     test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK ${msi##*/}: OK"
@@ -141,6 +164,15 @@ without_wixl() {  # a packager without wixl on PATH still gets the ZIP and the .
              "$(printf '%s\n' SHA256SUMS "${deb##*/}" "${zip##*/}" | sort | paste -sd ' ')"
 }
 check "without wixl, scripts/package makes the ZIP and the .deb and succeeds" without_wixl
+this_version_alone() {  # an earlier version's packages in the build trees stay out of the release
+    cp "$zip" "$scratch/one/build/windows/korvelin-detect-0.9.0-windows.zip" &&
+        cp "$deb" "$scratch/one/build/linux/korvelin-detect_0.9.0_amd64.deb" &&
+        "$scratch/one/scripts/package" > /dev/null 2>&1 &&
+        test "$(cd "$scratch/one/build/packages" && { ls; cut -d ' ' -f 3 SHA256SUMS; } | sort | paste -sd ' ')" = \
+             "$(for name in SHA256SUMS "${deb##*/}" "${zip##*/}" "${msi##*/}"; do
+                    echo "$name"; [ "$name" = SHA256SUMS ] || echo "$name"; done | sort | paste -sd ' ')"
+}
+check "an earlier version's ZIP and .deb left in the build trees reach neither the packages nor SHA256SUMS" this_version_alone
 
 # A vendor's release: scripts/package signs the exes in the ZIP and the MSI,
 # and the MSI, with throwaway keys kept outside the tree, first from a
@@ -192,8 +224,9 @@ pin_nowhere() {  # in no build file, package, log or osslsigncode argument, whic
     grep -q -- '-readpass' "$scratch/arguments" &&
         ! grep -rqF -e "$token_pin" "$scratch/one/build" "$scratch/signed" "$scratch/signing.log" "$scratch/arguments"
 }
-refused() {  # refused MESSAGE SETTING...: with the token and these settings, packing stops, says so, leaves no package
-    ! package_signed "$scratch/refused.log" "${token_settings[@]}" "${@:2}" &&
+refused() {  # refused MESSAGE SETTING...: packing stops, says so, and leaves no package, not even an earlier run's
+    mkdir -p "$scratch/one/build/packages" && touch "$scratch/one/build/packages/of-an-earlier-run.zip" &&
+        ! package_signed "$scratch/refused.log" "${@:2}" &&
         grep -qF -- "$1" "$scratch/refused.log" && [ -z "$(ls -A "$scratch/one/build/packages" 2> /dev/null)" ] ||
         { cat "$scratch/refused.log"; return 1; }
 }
@@ -203,23 +236,47 @@ check "PKCS#12: scripts/package signs the exes and the installer" \
     signed_release "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
 check_signed_release PKCS#12 "$keys/cert.pem" "$keys/tsa-cert.pem"
 check "the key is in no build file and no package" key_nowhere
+keyed_msi_refused() {  # a key named, over the unsigned ZIP
+    ! env "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "$source_dir/packaging/build-msi" \
+        "$zip" "$version" "$scratch/keyed.msi" > "$scratch/keyed.log" 2>&1 &&
+        grep -q "korvelin-detect.exe carries no signature" "$scratch/keyed.log" && test ! -e "$scratch/keyed.msi" ||
+        { cat "$scratch/keyed.log"; return 1; }
+}
+check "a keyed build-msi refuses the unsigned ZIP" keyed_msi_refused
+# A failing package check (here a Debian package missing, with no registry
+# to install it from) leaves no package either.
+mkdir "$scratch/no-registry"
+printf '#!/bin/sh\necho "no registry here" >&2\nexit 100\n' | tee "$scratch/no-registry/apt-get" > "$scratch/no-registry/dpkg-query"
+chmod +x "$scratch/no-registry"/*
+check "packing stops on a missing Debian package, with its cause" refused "no registry here" "PATH=$scratch/no-registry:$PATH"
 
 if command -v softhsm2-util > /dev/null && command -v pkcs11-tool > /dev/null && [ -f "$softhsm_module" ]; then
     check "a key made on a SoftHSM2 token" make_token
-    check "no release signature without a time stamp" refused KORVELIN_SIGN_TIMESTAMP_URL
     check "token: scripts/package signs, with the time stamp declined on purpose" \
         signed_release "${token_settings[@]}" KORVELIN_SIGN_NO_TIMESTAMP=1
     check_signed_release "token, no time stamp" "$keys/token-cert.pem"
     echo wrong > "$keys/wrong-pin"
-    while IFS='|' read -r what message setting; do
+    token_key=pkcs11:token=korvelin-test\;object=codesign
+    # Each row: the settings beyond the token's (none: without them), what
+    # the refusal must say.
+    while IFS='|' read -r what message base settings; do
+        read -ra settings <<< "$settings"
+        [ "$base" = none ] && base=() || base=("${token_settings[@]}")
         check "packing stops on $what, with its cause" \
-            refused "$message" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "$setting"
+            refused "$message" "${base[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "${settings[@]}"
     done <<ROWS
-a wrong PIN|PIN incorrect|KORVELIN_SIGN_PASSWORD_FILE=$keys/wrong-pin
-a certificate of another key|key values mismatch|KORVELIN_SIGN_CERTS=$keys/cert.pem
-an unreachable time-stamp server|Connection refused|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
-a missing module|KORVELIN_SIGN_PKCS11_MODULE: no file|KORVELIN_SIGN_PKCS11_MODULE=$keys/none.so
-a PIN in the key's URI|holds the PIN|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign;pin-value=$token_pin
+no time stamp|KORVELIN_SIGN_TIMESTAMP_URL is not set|token|KORVELIN_SIGN_TIMESTAMP_URL=
+a wrong PIN|PIN incorrect|token|KORVELIN_SIGN_PASSWORD_FILE=$keys/wrong-pin
+a certificate of another key|key values mismatch|token|KORVELIN_SIGN_CERTS=$keys/cert.pem
+an unreachable time-stamp server|Connection refused|token|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
+a missing module|KORVELIN_SIGN_PKCS11_MODULE: no file|token|KORVELIN_SIGN_PKCS11_MODULE=$keys/none.so
+a PIN after ';' in the key's URI|holds the PIN|token|KORVELIN_SIGN_PKCS11_KEY=$token_key;pin-value=$token_pin
+a PIN after '&' in the key's URI|holds the PIN|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test&pin-value=$token_pin;object=codesign
+a PIN in the key's query|holds the PIN|token|KORVELIN_SIGN_PKCS11_KEY=$token_key?pin-value=$token_pin
+a misspelt variable|KORVELIN_SIGN_PKCS11KEY is no setting|none|KORVELIN_SIGN_PKCS11_MODULE=$softhsm_module KORVELIN_SIGN_PKCS11KEY=$token_key KORVELIN_SIGN_CERTS=$keys/token-cert.pem
+a password file and no key|set, but no key|none|KORVELIN_SIGN_PASSWORD_FILE=$keys/pin
+an EC key in a PKCS#12 file|Smart App Control accepts RSA signatures only|none|KORVELIN_SIGN_PKCS12=$keys/ec.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password
+an EC key on the token|Smart App Control accepts RSA signatures only|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign-ec KORVELIN_SIGN_CERTS=$keys/ec-token-cert.pem
 ROWS
     check "token: scripts/package signs the exes and the installer" \
         signed_release "${token_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
@@ -230,8 +287,8 @@ else
 fi
 
 # The last signed release, the token's where it could be made.
-check "under Wine: installs, the signed build replaces the unsigned, upgrades, refuses a downgrade, uninstalls" \
+check "under Wine: installs, the signed build replaces the unsigned, another .wxs replaces that, upgrades, refuses a downgrade, uninstalls" \
     bash "$source_dir/tests/wine/msi_install.sh" "$msi" "$source_dir/build/windows" \
-        "$scratch/signed/${msi##*/}" "$scratch/signed" "$scratch/99.0.0.msi" "$scratch/0.0.1.msi"
+        "$scratch/signed/${msi##*/}" "$scratch/signed" "$scratch/variant.msi" "$scratch/99.0.0.msi" "$scratch/0.0.1.msi"
 
 [ "$failures" = 0 ]

@@ -8,7 +8,8 @@ softhsm_module=/usr/lib/softhsm/libsofthsm2.so
 token_pin=pin-$RANDOM$RANDOM-of-the-token
 
 # A token of its own (SOFTHSM2_CONF), an RSA key made on it, and a
-# certificate over that key, signed on the token.
+# certificate over that key, signed on the token; an EC key and its
+# certificate beside them, which Smart App Control would not accept.
 make_token() {
     mkdir -p "$keys/tokens" &&
         printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' \
@@ -16,25 +17,35 @@ make_token() {
         export SOFTHSM2_CONF=$keys/softhsm2.conf &&
         printf '%s' "$token_pin" > "$keys/pin" &&
         softhsm2-util --init-token --free --label korvelin-test --so-pin 31415926 \
-            --pin "$token_pin" > /dev/null &&
+            --pin "$token_pin" > /dev/null || return 1
+    local kind id label cert
+    while read -r kind id label cert; do
         pkcs11-tool --module "$softhsm_module" --token-label korvelin-test --login \
-            --pin "$token_pin" --keypairgen --key-type rsa:3072 --id 01 --label codesign \
+            --pin "$token_pin" --keypairgen --key-type "$kind" --id "$id" --label "$label" \
             > /dev/null 2>&1 &&
-        OPENSSL_CONF=/dev/null openssl req -new -x509 -days 2 -engine pkcs11 -keyform engine \
-            -key "pkcs11:token=korvelin-test;object=codesign;pin-value=$token_pin" \
-            -subj "/CN=Korvelin Detect test vendor" -addext extendedKeyUsage=codeSigning \
-            -out "$keys/token-cert.pem" 2> /dev/null
+            OPENSSL_CONF=/dev/null openssl req -new -x509 -days 2 -engine pkcs11 -keyform engine \
+                -key "pkcs11:token=korvelin-test;object=$label;pin-value=$token_pin" \
+                -subj "/CN=Korvelin Detect test vendor" -addext extendedKeyUsage=codeSigning \
+                -out "$keys/$cert" 2> /dev/null || return 1
+    done <<KEYS
+rsa:3072 01 codesign token-cert.pem
+EC:prime256v1 02 codesign-ec ec-token-cert.pem
+KEYS
 }
 # The variables a vendor sets for a key on a token.
 token_settings=(KORVELIN_SIGN_PKCS11_MODULE=$softhsm_module
                 "KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign"
                 KORVELIN_SIGN_PASSWORD_FILE=${keys:?}/pin KORVELIN_SIGN_CERTS=$keys/token-cert.pem)
 
-make_pkcs12() {
+make_pkcs12() {  # vendor.p12 with an RSA key, ec.p12 with an EC one
     printf 'throwaway\n' > "$keys/password" &&
         openssl req -x509 -newkey rsa:2048 -noenc -days 2 -subj "/CN=Korvelin Detect test vendor" \
             -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2> /dev/null &&
+        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -noenc -days 2 -subj "/CN=Korvelin Detect test vendor" \
+            -addext extendedKeyUsage=codeSigning -keyout "$keys/ec-key.pem" -out "$keys/ec-cert.pem" 2> /dev/null &&
         openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/vendor.p12" \
+            -passout "file:$keys/password" &&
+        openssl pkcs12 -export -inkey "$keys/ec-key.pem" -in "$keys/ec-cert.pem" -out "$keys/ec.p12" \
             -passout "file:$keys/password"
 }
 pkcs12_settings=(KORVELIN_SIGN_PKCS12=$keys/vendor.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password)

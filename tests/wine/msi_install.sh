@@ -2,9 +2,10 @@
 # The Windows installer under Wine, in a private network namespace, Wine
 # prefix and wineserver of its own: a silent install, another build of the
 # same version (the signed release over an unsigned test build) that
-# replaces it, an upgrade to a higher version, a refused downgrade, and a
+# replaces it, one of another .wxs that replaces that, an upgrade to a
+# higher version, a refused downgrade, and a
 # silent uninstall.
-#   msi_install.sh MSI EXE-DIR SIGNED-MSI SIGNED-EXE-DIR HIGHER-VERSION-MSI LOWER-VERSION-MSI
+#   msi_install.sh MSI EXE-DIR SIGNED-MSI SIGNED-EXE-DIR VARIANT-MSI HIGHER-VERSION-MSI LOWER-VERSION-MSI
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lib/private_net.sh"
@@ -12,7 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 private_net_enter "$@"
 ip link set lo up
 msi=$(realpath "$1") exe_dir=$(realpath "$2") signed=$(realpath "$3") signed_exe_dir=$(realpath "$4")
-higher=$(realpath "$5") lower=$(realpath "$6")
+variant=$(realpath "$5") higher=$(realpath "$6") lower=$(realpath "$7")
 [ -x "${WINE64:-/usr/lib/wine/wine64}" ] || { echo "SKIP: wine64 is not installed"; exit 77; }
 . "$here/wine_env.sh"
 
@@ -53,9 +54,13 @@ check "the signed build of the same version installs over it" msiexec /i "$signe
 check "and replaces it: one entry, the signed build's" test "$(entry "$msi")|$(entry "$signed")" = "|$listed"
 check "the signed exes in place" same_files "$signed_exe_dir"
 
+check "the same version under another .wxs installs over it" msiexec /i "$variant"
+check "and replaces it: one entry, the variant's" test "$(entry "$signed")|$(entry "$variant")" = "|$listed"
+check "the variant's shortcut description in place" eval 'strings -a -el "$(shortcut)" | grep -q "server page, variant"'
+
 check "a higher version installs over it" msiexec /i "$higher"
 check "and replaces it: one entry, the higher version's" \
-    test "$(entry "$signed")|$(entry "$higher")" = \
+    test "$(entry "$variant")|$(entry "$higher")" = \
     "|${listed/$(version "$msi")/$(version "$higher")}"
 check "its files in place" same_files
 check "a lower version is refused" eval '! msiexec /i "$lower"'
