@@ -1,12 +1,17 @@
 // The probe's console, as each platform provides it.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <span>
 #include <string_view>
 
 namespace console {
 
-// Writes UTF-8 text to out: on Windows through the console's wide output
+// The most bytes one write takes: no line of the report is longer.
+inline constexpr std::size_t longest_write = 4096;
+
+// Writes UTF-8 text, at most longest_write bytes, to out: on Windows through the console's wide output
 // where out is a console, so that any script shows in any code page; as
 // the bytes themselves where out is a file or a pipe, and on POSIX.
 void write(std::FILE* out, std::string_view text);
@@ -18,5 +23,16 @@ bool is_own_window();
 
 // Shows "Press Enter to close" and waits for a line of input (or its end).
 void wait_for_enter();
+
+// Waits in an own window for S (true) or Enter (false), ignoring other
+// keys; false at the input's end.
+bool wait_for_save_key();
+
+// Creates a new file for a report in the user's Documents folder (the
+// known folder, which follows OneDrive's folder backup), named after the
+// date and time so that no earlier one is replaced, and writes its full
+// path, UTF-8, into path. Null on failure, with the system's error in
+// error.
+std::FILE* create_report_file(std::span<char> path, int& error);
 
 }  // namespace console

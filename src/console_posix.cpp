@@ -1,5 +1,7 @@
 #include "console.h"
 
+#include <cerrno>
+
 namespace console {
 
 void write(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, text.size(), out); }
@@ -8,5 +10,12 @@ void write(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, 
 bool is_own_window() { return false; }
 
 void wait_for_enter() {}
+
+bool wait_for_save_key() { return false; }
+
+std::FILE* create_report_file(std::span<char>, int& error) {
+    error = ENOTSUP;  // a terminal's output is redirected instead
+    return nullptr;
+}
 
 }  // namespace console

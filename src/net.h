@@ -96,8 +96,8 @@ void stop_network_stack();
 error_code last_error();
 
 // The system's own text for code (strerror, or FormatMessage in the
-// language of Windows, as UTF-8), NUL-terminated, without a final period
-// or line end; cut to fit.
+// language of Windows, as UTF-8), NUL-terminated, as the system gives it:
+// a line end or a full stop may end it. Cut to fit.
 void describe_error(error_code code, std::span<char> text);
 
 // Opens an unbound IPv4 UDP socket, or returns invalid_socket.
@@ -156,7 +156,8 @@ bool send_copy(socket_handle socket, const void* data, std::size_t size,
 
 // Receives one datagram into buffer and records its sender. Returns the
 // number of bytes received, or -1 on failure. A datagram longer than
-// capacity is a failure on every platform, never a silent truncation.
+// capacity is a failure on every platform, with EMSGSIZE or WSAEMSGSIZE,
+// never a silent truncation.
 long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
                       ipv4_endpoint& sender);
 

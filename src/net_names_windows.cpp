@@ -67,13 +67,9 @@ void name_interfaces(std::span<const interface_address> rows, std::span<interfac
 void describe_error(error_code code, std::span<char> text) {
     // In the language of this Windows, as the user sees its own messages.
     wchar_t message[512];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(code), 0, message,
-                                  sizeof message / sizeof *message, nullptr);
-    while (length > 0 && (message[length - 1] == L'\r' || message[length - 1] == L'\n' ||
-                          message[length - 1] == L' ' || message[length - 1] == L'.')) {
-        --length;
-    }
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(code), 0, message,
+                                        sizeof message / sizeof *message, nullptr);
     detect::utf8_from_utf16(utf16(message, length), text);
 }
 

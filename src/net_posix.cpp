@@ -225,7 +225,11 @@ long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
     // POSIX truncates an oversized datagram silently and says so only in
     // msg_flags; it fails here, as it does under Winsock.
     const ssize_t received = recvmsg(socket, &message, 0);
-    if (received < 0 || (message.msg_flags & MSG_TRUNC) != 0) {
+    if (received < 0) {
+        return -1;
+    }
+    if ((message.msg_flags & MSG_TRUNC) != 0) {
+        errno = EMSGSIZE;  // Winsock's WSAEMSGSIZE: every failure leaves its error
         return -1;
     }
     sender.address = ntohl(from.sin_addr.s_addr);

@@ -65,14 +65,19 @@ void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_
         }
         net::ipv4_endpoint sender;
         const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
+        // Its error is read before any other call, the clock's included,
+        // can change it.
+        if (received < 0) {
+            count_failure(report.failed_receives);
+        }
         const std::int64_t arrived = net::monotonic_microseconds();
         // The launcher reads once, and a failed first receive is its end.
         if (!tally.received_any) {
             tally.received_any = true;
             tally.first_receive_failed = received < 0;
+            report.first_receive_error = received < 0 ? report.failed_receives.last_error : 0;
         }
         if (received < 0) {
-            count_failure(report.failed_receives);
             continue;
         }
         record_datagram(report, tally, sender.address, datagram, static_cast<std::size_t>(received),

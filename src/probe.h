@@ -55,6 +55,7 @@ struct probe_report {
     std::size_t sender_count = 0;      // listed, in order of arrival
     std::size_t unlisted_senders = 0;  // beyond the listed ones (at least this many)
     failure_tally failed_receives;     // datagrams that could not be read
+    net::error_code first_receive_error = 0;  // the first receive's, the one the launcher makes
     failure_tally failed_waits;
     probe_outcome outcome = probe_outcome::no_answer;
 

@@ -2,6 +2,7 @@
 // launcher does and reports what it asked, what answered, and what the
 // launcher would do. Exit status 0: it would open a page; 1: it would show
 // "Server wasn't found"; 2: nothing could be asked, or a wrong argument.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -27,7 +28,35 @@ constexpr const char* usage =
 static_assert(detect::discovery_attempts * detect::reply_wait_microseconds == 2500000,
               "the usage names how long the probe listens");
 
-int probe() {
+// In a window of its own, which closes with the program, the report can be
+// kept as a file for whoever helps.
+void offer_to_save(const detect::probe_report& report) {
+    console::write(stdout, "\nPress S to save this report, or Enter to close");
+    if (!console::wait_for_save_key()) {
+        return;
+    }
+    char path[1024] = {};
+    int error = 0;
+    std::FILE* file = console::create_report_file(path, error);
+    if (file != nullptr) {
+        detect::print_report(file, report, KORVELIN_VERSION);
+        if (std::fclose(file) != 0) {
+            error = errno;
+        }
+    }
+    if (file == nullptr || error != 0) {
+        console::write(stdout, "\n\nThe report could not be saved: ");
+        console::write(stdout, detect::error_text(error).view());
+    } else {
+        // As Windows spells it, so that the person can find it.
+        console::write(stdout, "\n\nSaved this report as ");
+        console::write(stdout, path);
+    }
+    console::write(stdout, "\n");
+    console::wait_for_enter();
+}
+
+int probe(bool keep_window) {
     const bool stack_started = net::start_network_stack();
     const detect::probe_report report = detect::run_probe();
     if (stack_started) {
@@ -43,6 +72,9 @@ int probe() {
     } else if (report.outcome == detect::probe_outcome::no_network) {
         std::fputs("korvelin-probe: the broadcast went to loopback alone: no network was asked\n",
                    stderr);
+    }
+    if (keep_window) {
+        offer_to_save(report);
     }
     return detect::exit_status(report.outcome);
 }
@@ -63,10 +95,5 @@ int main(int argc, char** argv) {
         std::fputs(usage, stderr);
         return 2;
     }
-    const bool keep_window = console::is_own_window();
-    const int status = probe();
-    if (keep_window) {
-        console::wait_for_enter();
-    }
-    return status;
+    return probe(console::is_own_window());
 }

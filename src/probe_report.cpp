@@ -25,16 +25,9 @@ void add(text_line& line, const Parts&... parts) {
     (add_one(line, std::string_view{parts}), ...);
 }
 
-// Characters, not bytes: a UTF-8 name takes one column a character.
-std::size_t width_of(std::string_view text) {
-    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char byte) {
-        return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
-    }));
-}
-
 void add_padded(text_line& line, std::string_view text, std::size_t width) {
     add(line, text);
-    for (std::size_t used = width_of(text); used < width; ++used) {
+    for (std::size_t used = display_width(text); used < width; ++used) {
         add_one(line, " ");
     }
 }
@@ -55,8 +48,8 @@ constexpr std::size_t error_text_size = 256;
 constexpr std::size_t own_words = 256;
 constexpr std::size_t longest_number = 20;  // an unsigned long, or "-" and an int
 constexpr std::size_t longest_address = ipv4_text_size - 1;
-constexpr std::size_t longest_error = error_text_size - 1 + longest_number + 10;
 constexpr std::size_t escaped_byte = 4;  // "\xNN"
+constexpr std::size_t longest_error = escaped_byte * (error_text_size - 1) + longest_number + 10;
 constexpr std::size_t longest_interface_line =
     own_words + escaped_byte * (net::interface_name_size - 1) + 2 * longest_address +
     3 * longest_number + longest_error;
@@ -88,10 +81,14 @@ struct dotted {
 void add_error(text_line& line, net::error_code code) {
     char text[error_text_size] = {};
     net::describe_error(code, text);
-    const bool signed_code = code < 0;
-    add(line, text, text[0] != '\0' ? " (error " : "error ", signed_code ? "-" : "",
-        decimal(static_cast<unsigned long>(signed_code ? -static_cast<long>(code) : code)).text,
-        text[0] != '\0' ? ")" : "");
+    // The system's words are text from outside too: a message may hold
+    // line ends, and a translated one its own full stop.
+    const std::string_view words = without_final_stop(text);
+    // Negated as unsigned: -INT_MIN does not fit an int, nor a 32-bit long.
+    const unsigned long magnitude =
+        code < 0 ? 0UL - static_cast<unsigned long>(code) : static_cast<unsigned long>(code);
+    add(line, escape_text(words, true).view(), words.empty() ? "error " : " (error ",
+        code < 0 ? "-" : "", decimal(magnitude).text, words.empty() ? "" : ")");
 }
 
 void add_refusals(text_line& line, const failure_tally& tally) {
@@ -180,7 +177,8 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
     };
     std::size_t name_width = min_name_width;
     for (std::size_t row = 0; row < plan.count; ++row) {
-        name_width = std::max(name_width, std::min(width_of(shown_name(row).view()), max_name_width));
+        name_width =
+            std::max(name_width, std::min(display_width(shown_name(row).view()), max_name_width));
     }
     for (std::size_t row = 0; row < plan.count; ++row) {
         const segment_decision& decision = plan.rows[row];
@@ -266,12 +264,17 @@ text_line escape_text(std::string_view bytes, bool keep_utf8) {
         const auto value = static_cast<unsigned char>(bytes[i]);
         // Never substr: its range check would pull the exception machinery in.
         const std::string_view rest{bytes.data() + i, bytes.size() - i};
+        std::size_t character = keep_utf8 && value >= 0x80 ? utf8_character_length(rest) : 0;
         // A C1 control (U+0080 to U+009F) is a character too, but some
-        // terminals obey it: escaped like the bytes below 0x20.
-        const bool c1_control = value == 0xC2 && rest.size() > 1 &&
-                                static_cast<unsigned char>(rest[1]) < 0xA0;
-        const std::size_t character =
-            keep_utf8 && value >= 0x80 && !c1_control ? utf8_character_length(rest) : 0;
+        // terminals obey it; a bidi override or a zero-width character
+        // reorders or hides what follows it wherever the text is pasted.
+        // Both are escaped like the bytes below 0x20.
+        if (character > 0) {
+            const char32_t c = utf8_code_point(rest, character);
+            if (c < 0xA0 || reorders_or_hides(c)) {
+                character = 0;
+            }
+        }
         if (character > 0) {
             add(line, std::string_view{rest.data(), character});
             i += character - 1;
@@ -284,6 +287,12 @@ text_line escape_text(std::string_view bytes, bool keep_utf8) {
             add(line, std::string_view{escaped, sizeof escaped});
         }
     }
+    return line;
+}
+
+text_line error_text(net::error_code code) {
+    text_line line;
+    add_error(line, code);
     return line;
 }
 
@@ -303,7 +312,7 @@ text_line conclusion(const probe_report& report) {
     }
     case probe_outcome::first_unreadable:
         add(line, box, "the first answer could not be read: ");
-        add_error(line, report.failed_receives.last_error);
+        add_error(line, report.first_receive_error);
         add(line, ".");
         add_later_accepted(line, report, "datagram");
         break;

@@ -1,6 +1,22 @@
 #include "utf8.h"
 
+#include <algorithm>
+#include <array>
+
+#include "unicode_tables.h"
+
 namespace detect {
+namespace {
+
+bool in_ranges(char32_t c, std::span<const code_point_range> ranges) {
+    const auto after = std::upper_bound(ranges.begin(), ranges.end(), c,
+                                        [](char32_t value, const code_point_range& range) {
+                                            return value < range.first;
+                                        });
+    return after != ranges.begin() && c <= (after - 1)->last;
+}
+
+}  // namespace
 
 std::size_t utf8_from_utf16(std::u16string_view from, std::span<char> to) {
     if (to.empty()) {
@@ -61,6 +77,50 @@ std::size_t utf8_character_length(std::string_view bytes) {
                                        (lead == 0xF0 && byte(1) < 0x90) ||
                                        (lead == 0xF4 && byte(1) >= 0x90);
     return overlong_or_surrogate ? 0 : length;
+}
+
+char32_t utf8_code_point(std::string_view bytes, std::size_t length) {
+    if (length <= 1 || length > 4) {
+        return static_cast<unsigned char>(bytes[0]);
+    }
+    constexpr unsigned char lead_bits[] = {0, 0, 0x1F, 0x0F, 0x07};
+    char32_t c = static_cast<unsigned char>(bytes[0]) & lead_bits[length];
+    for (std::size_t i = 1; i < length; ++i) {
+        c = (c << 6) | (static_cast<unsigned char>(bytes[i]) & 0x3F);
+    }
+    return c;
+}
+
+bool reorders_or_hides(char32_t c) { return in_ranges(c, reorders_or_hides_ranges()); }
+
+std::size_t display_width(std::string_view text) {
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::string_view rest{text.data() + i, text.size() - i};
+        const std::size_t length = std::max<std::size_t>(utf8_character_length(rest), 1);
+        columns += length > 1 && in_ranges(utf8_code_point(rest, length), two_column_ranges()) ? 2 : 1;
+        i += length;
+    }
+    return columns;
+}
+
+std::string_view without_final_stop(std::string_view text) {
+    constexpr std::array<std::string_view, 6> stops = {".", "\u3002", "\uFF0E", "\uFF61", "\u0964",
+                                                       "\u06D4"};
+    const auto trim_space = [&] {
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n')) {
+            text.remove_suffix(1);
+        }
+    };
+    trim_space();
+    for (const std::string_view stop : stops) {
+        if (text.ends_with(stop)) {
+            text.remove_suffix(stop.size());
+            break;
+        }
+    }
+    trim_space();
+    return text;
 }
 
 }  // namespace detect

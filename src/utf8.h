@@ -18,4 +18,22 @@ std::size_t utf8_from_utf16(std::u16string_view from, std::span<char> to);
 // continuation byte, an overlong form, a surrogate, or past U+10FFFF.
 std::size_t utf8_character_length(std::string_view bytes);
 
+// The code point of the well-formed UTF-8 character that bytes start
+// with, utf8_character_length(bytes) long (1 for ASCII).
+char32_t utf8_code_point(std::string_view bytes, std::size_t length);
+
+// Whether c reorders or hides the text around it when shown: a format
+// character or a line or paragraph separator (unicode_tables.h).
+bool reorders_or_hides(char32_t c);
+
+// The columns UTF-8 text takes in a terminal: two for each East Asian
+// Wide or Fullwidth character, one for every other character and for each
+// byte that starts none.
+std::size_t display_width(std::string_view text);
+
+// A system message without what ends it: line ends, spaces and one final
+// full stop, in whatever script ('.', '\u3002', '\uFF0E', '\uFF61', '\u0964',
+// '\u06D4').
+std::string_view without_final_stop(std::string_view text);
+
 }  // namespace detect

@@ -100,8 +100,9 @@ check "per machine, Add/Remove Programs' icon, neither Modify nor Repair" \
     "$(printf 'ALLUSERS\t1 ARPNOMODIFY\t1 ARPNOREPAIR\t1 ARPPRODUCTICON\tkorvelin_detect.ico')"
 check "a build of this version replaces another: its Upgrade row takes the version itself" \
     grep -qP "^\\{[0-9A-F-]{36}\\}\t\t$version\t\t513\t" <<< "$(msi_table Upgrade)"
-check "one Start-menu shortcut, to the launcher's file, not advertised" \
-    test "$(msi_table Shortcut | cut -f2,3,5)" = "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]')"
+check "Start-menu shortcuts to the launcher's and the probe's files, not advertised" \
+    test "$(msi_table Shortcut | cut -f2,3,5 | sort)" = \
+    "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]\nProgramMenuFolder\tKorvelin Probe\t[#ProbeExe]')"
 check "a downgrade is refused with a message" grep -q 'A newer version of Korvelin Detect' <<< "$(msi_table LaunchCondition)"
 # The same package at a higher and a lower version, to upgrade and downgrade to.
 for other in 99.0.0 0.0.1; do

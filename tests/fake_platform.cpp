@@ -56,7 +56,11 @@ void stop_network_stack() { record("stop"); }
 error_code last_error() { return the_fake.last_error; }
 
 void describe_error(error_code code, std::span<char> text) {
-    std::snprintf(text.data(), text.size(), "text of %d", code);
+    if (the_fake.script.error_text.empty()) {
+        std::snprintf(text.data(), text.size(), "text of %d", code);
+    } else {
+        std::snprintf(text.data(), text.size(), "%s", the_fake.script.error_text.c_str());
+    }
 }
 
 socket_handle open_udp_socket() {
@@ -98,8 +102,13 @@ std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<int
 // "if1", "if2", ... by the row's link.
 void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
     record("names", the_fake.set_up);
+    const std::vector<std::string>& given = the_fake.script.names;
     for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
-        std::snprintf(names[i].text, sizeof names[i].text, "if%u", rows[i].link);
+        if (i < given.size()) {
+            std::snprintf(names[i].text, sizeof names[i].text, "%s", given[i].c_str());
+        } else {
+            std::snprintf(names[i].text, sizeof names[i].text, "if%u", rows[i].link);
+        }
     }
 }
 
@@ -115,7 +124,11 @@ bool send_copy(socket_handle, const void* data, std::size_t size, const copy_des
     return outcome(next(the_fake.script.copies_succeed, true));
 }
 
-std::int64_t monotonic_microseconds() { return the_fake.now_microseconds; }
+// Like any call, the clock may change the last error: it must be read first.
+std::int64_t monotonic_microseconds() {
+    the_fake.last_error = 0;
+    return the_fake.now_microseconds;
+}
 
 int wait_until_readable(socket_handle, long timeout_microseconds) {
     record("wait");
@@ -131,12 +144,13 @@ int wait_until_readable(socket_handle, long timeout_microseconds) {
 long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
-    the_fake.now_microseconds += fake_receive_microseconds;
     if (the_fake.script.replies.empty()) {
+        the_fake.now_microseconds += fake_reply{}.takes_microseconds;
         outcome(false);
         return -1;
     }
     const fake_reply reply = next(the_fake.script.replies, {});
+    the_fake.now_microseconds += reply.takes_microseconds;
     if (reply.error != 0) {
         the_fake.last_error = reply.error;
         return -1;

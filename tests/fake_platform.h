@@ -14,6 +14,7 @@ struct fake_reply {
     std::string bytes;
     std::uint32_t sender = 0;
     net::error_code error = 0;  // not 0: the receive fails with it
+    std::int64_t takes_microseconds = 10000;  // on the fake's clock
 };
 
 // What the platform does when asked. Queues run dry into the ordinary
@@ -25,12 +26,14 @@ struct fake_script {
     bool unreachable_errors_off = true;
     bool interfaces_listed = true;
     std::vector<net::interface_address> interfaces = {};
+    std::vector<std::string> names = {};  // by row; "if" and the link's index where none
     std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
     std::deque<bool> sends_succeed = {};
     std::deque<bool> copies_succeed = {};
     std::deque<int> wait_results = {};
     std::deque<fake_reply> replies = {};  // received in order; none left: the receive fails
     net::error_code failure = 101;        // the error of every other call that fails
+    std::string error_text = {};          // not empty: the system's text for every error
 };
 
 struct fake_platform {
@@ -54,9 +57,6 @@ struct fake_platform {
     std::vector<std::string> opened_urls;
     std::vector<std::string> warnings;  // "caption|text"
 };
-
-// How long a receive takes on the fake's clock.
-inline constexpr std::int64_t fake_receive_microseconds = 10000;
 
 // The one fake the layer functions talk to; fresh for every test, with
 // the script given.

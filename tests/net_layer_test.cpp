@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <winsock2.h>
 using address_length = int;
+constexpr net::error_code message_too_long = WSAEMSGSIZE;
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -21,6 +22,7 @@ using address_length = int;
 #include <cerrno>
 #include <sys/socket.h>
 using address_length = socklen_t;
+constexpr net::error_code message_too_long = EMSGSIZE;
 #endif
 
 namespace {
@@ -88,8 +90,12 @@ TEST_F(NetLayer, ReceivesWholeDatagramsAndFailsOversizedOnes) {
         char buffer[1024 + 16];
         std::fill(std::begin(buffer), std::end(buffer), '\x7f');
         net::ipv4_endpoint sender;
-        EXPECT_EQ(net::receive_datagram(client.get(), buffer, 1024, sender), c.received);
-        if (c.received >= 0) {
+        const long received = net::receive_datagram(client.get(), buffer, 1024, sender);
+        const net::error_code error = net::last_error();
+        EXPECT_EQ(received, c.received);
+        if (c.received < 0) {
+            EXPECT_EQ(error, message_too_long);
+        } else {
             EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(c.received)), reply);
             EXPECT_EQ(sender.address, loopback);
             EXPECT_EQ(sender.port, peer.endpoint.port);
@@ -128,8 +134,9 @@ TEST_F(NetLayer, SendOnAClosedSocketFailsAndSaysWhy) {
     net::close_socket(socket);
     EXPECT_FALSE(net::send_datagram(socket, "x", 1, {loopback, 9}));
     EXPECT_NE(net::last_error(), 0);  // EBADF, or WSAENOTSOCK
-    // The system's words for a refusal, without the line end Windows adds.
-    // (Wine's message table has no Winsock texts: EACCES stands in.)
+    // The system's words for a refusal, as it gives them (the report
+    // trims them). (Wine's message table has no Winsock texts: EACCES
+    // stands in.)
 #ifdef _WIN32
     constexpr net::error_code access_denied = 5;  // ERROR_ACCESS_DENIED
 #else
@@ -137,8 +144,7 @@ TEST_F(NetLayer, SendOnAClosedSocketFailsAndSaysWhy) {
 #endif
     char text[256] = {};
     net::describe_error(access_denied, text);
-    EXPECT_GT(std::string(text).size(), 5u);
-    EXPECT_EQ(std::string(text).find_first_of(".\r\n"), std::string::npos) << text;
+    EXPECT_NE(std::string(text).find("denied"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ msi_packages=(wixl msitools faketime python3)
 # A vendor's release signed with a key on a token: SoftHSM2 stands in for
 # the token, OpenSC's pkcs11-tool makes the key on it.
 signing_test_packages=(softhsm2 opensc)
-test_packages=(iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
+# The tests hold the Unicode tables against Unicode's own files.
+test_packages=(unicode-data iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
                clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}")
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; osslsigncode signs a vendor's release, through

@@ -16,6 +16,8 @@ if [ "$platform" = wine ]; then
     if [ "$case_name" = double-click ]; then
         needs Xvfb xdotool import
         display_up || exit 1
+        # The saved report's Documents folder may lead into the home.
+        export HOME=$work/home && mkdir "$HOME"
     fi
     wine_up on_client
 fi
@@ -156,6 +158,13 @@ case_double-click() {
     sleep 1
     mkdir -p "$artifacts" && on_display import -window root "$artifacts/console.png"
     check "still open after its report, waiting" kill -0 "$clicked"
+    on_display xdotool windowfocus "$window" key s 2> /dev/null
+    saved() { saved=$(ls "$WINEPREFIX"/drive_c/users/*/Documents/korvelin-report-*.txt 2> /dev/null); [ -n "$saved" ]; }
+    check "S saves the report in Documents" retry_for 5 saved
+    named_by_time() { [[ $saved =~ /Documents/korvelin-report-20[0-9]{2}-[01][0-9]-[0-3][0-9]-[0-9]{6}\.txt$ ]]; }
+    check "named by the date and time" named_by_time
+    check "and waits again" eval 'sleep 0.5; kill -0 "$clicked"'
+    on_display import -window root "$artifacts/saved.png"
     on_display xdotool windowfocus "$window" key Return 2> /dev/null
     retry_for 5 gone "$clicked"
     check "Enter closes it" gone "$clicked"
@@ -164,6 +173,10 @@ case_double-click() {
     check "with exit status 1" test $? = 1
 
     run_probe
+    # The saved report is the one shown, but for the times it measured.
+    same_report() { diff <(sed 's/after [0-9]* ms/after N ms/' "$saved") <(sed 's/after [0-9]* ms/after N ms/' "$work/report"); }
+    check "the saved report holds what a run shows, as UTF-8 text" same_report
+    cp "$saved" "$artifacts/" 2> /dev/null
     check "with its output piped, it does not wait" test "$status" = 1
     check "nor asks for Enter" test -z "$(grep 'Press Enter' "$work/report")"
 }

@@ -32,10 +32,10 @@ entry() {
         awk '$1 ~ /^(DisplayName|DisplayVersion|Publisher|NoModify|NoRepair)$/ { v = $3; for (i = 4; i <= NF; i++) v = v " " $i; print $1 "=" v }' |
         sort | paste -sd ' '
 }
-shortcut() { find "$WINEPREFIX/drive_c" -name 'Korvelin Detect.lnk' 2> /dev/null | head -n 1; }
-targets_launcher() {  # the link names the installed launcher
-    local link; link=$(shortcut)
-    [ -n "$link" ] && { strings -a "$link"; strings -a -el "$link"; } | grep -qi 'Korvelin Detect\\korvelin-detect\.exe'
+shortcut() { find "$WINEPREFIX/drive_c" -name "${1:-Korvelin Detect}.lnk" 2> /dev/null | head -n 1; }
+targets() {  # targets NAME EXE: the link NAME names the installed EXE
+    local link; link=$(shortcut "$1")
+    [ -n "$link" ] && { strings -a "$link"; strings -a -el "$link"; } | grep -qi "Korvelin Detect\\\\$2"
 }
 same_files() {  # same_files [EXE-DIR]
     cmp "$installed/korvelin-detect.exe" "${1:-$exe_dir}/korvelin-detect.exe" &&
@@ -46,7 +46,8 @@ publisher="The korvelin-detect developers"
 
 check "silent install exits 0" msiexec /i "$msi"
 check "both exes and README.txt in the 64-bit Program Files, as built" same_files
-check "a Start-menu shortcut to the launcher" targets_launcher
+check "Start-menu shortcuts to the launcher and the probe" \
+    eval 'targets "Korvelin Detect" "korvelin-detect\.exe" && targets "Korvelin Probe" "korvelin-probe\.exe"'
 listed="DisplayName=Korvelin Detect DisplayVersion=$(version "$msi") NoModify=0x1 NoRepair=0x1 Publisher=$publisher"
 check "the uninstall entry: name, version, publisher, neither Modify nor Repair" test "$(entry "$msi")" = "$listed"
 
@@ -68,6 +69,6 @@ check "and leaves the higher one installed" test -n "$(entry "$higher")" -a -z "
 
 check "silent uninstall exits 0" msiexec /x "$higher"
 check "the files are gone" test ! -e "$installed/korvelin-detect.exe" -a ! -e "$installed/korvelin-probe.exe" -a ! -e "$installed/README.txt"
-check "the shortcut is gone" test -z "$(shortcut)"
+check "the shortcuts are gone" test -z "$(shortcut)$(shortcut "Korvelin Probe")"
 check "the entry is gone" test -z "$(entry "$higher")"
 [ "$failures" = 0 ]

@@ -1,0 +1,133 @@
+// libFuzzer target: the probe's report as a person pastes it into a ticket.
+// An input whose first byte is even is a script for the fake platform
+// (interface rows with arbitrary names, datagrams from arbitrary senders
+// taking arbitrary times, refused sends, failed waits and receives, the
+// system's text for its errors); an odd one is UTF-16, lone surrogates
+// included, through the Windows name conversion into the same escaping.
+// Whatever comes in, what goes out must be valid UTF-8 with no control
+// character but the newline, nothing that reorders or hides text, and no
+// line cut; and the probe's exit status must agree with the launcher.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <iconv.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "console.h"
+#include "fake_platform.h"
+#include "launcher.h"
+#include "probe.h"
+#include "probe_report.h"
+#include "utf8.h"
+
+namespace {
+
+void fail(const char* what, const std::string& text) {
+    std::fprintf(stderr, "report_fuzzer: %s in:\n%s\n", what, text.c_str());
+    std::abort();
+}
+
+// Written out apart from the escaping's table: the characters of the
+// "Trojan Source" class that must never reach a ticket raw.
+bool reorders_or_hides(char32_t c) {
+    return c == 0xAD || c == 0x061C || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// iconv, not our own decoder, says whether the text is UTF-8.
+void check_pasteable(const std::string& text) {
+    std::u32string decoded(text.size() + 1, U'\0');
+    iconv_t to_utf32 = iconv_open("UTF-32LE", "UTF-8");
+    char* in = const_cast<char*>(text.data());
+    std::size_t in_left = text.size();
+    char* out = reinterpret_cast<char*>(decoded.data());
+    std::size_t out_left = decoded.size() * sizeof(char32_t);
+    const std::size_t converted = iconv(to_utf32, &in, &in_left, &out, &out_left);
+    iconv_close(to_utf32);
+    if (converted == static_cast<std::size_t>(-1) || in_left != 0) {
+        fail("not UTF-8", text);
+    }
+    decoded.resize(decoded.size() - out_left / sizeof(char32_t));
+    std::size_t line_length = 0;
+    for (const char32_t c : decoded) {
+        if ((c < 0x20 && c != U'\n') || (c >= 0x7F && c < 0xA0)) {
+            fail("a control character", text);
+        }
+        if (reorders_or_hides(c)) {
+            fail("a character that reorders or hides text", text);
+        }
+        line_length = c == U'\n' ? 0 : line_length + 1;
+        // A cut line loses its newline too, and runs into the next.
+        if (line_length >= console::longest_write - 1) {
+            fail("a line cut", text);
+        }
+    }
+}
+
+std::string bytes(FuzzedDataProvider& input, std::size_t most) {
+    return input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, most));
+}
+
+fake_script script_from(FuzzedDataProvider& input) {
+    fake_script script;
+    script.socket_opens = {input.ConsumeBool(), input.ConsumeBool()};
+    script.broadcast_allowed = input.ConsumeBool();
+    script.interfaces_listed = input.ConsumeBool();
+    for (int row = input.ConsumeIntegralInRange(0, 8); row > 0; --row) {
+        const unsigned flags = input.ConsumeIntegral<unsigned char>();
+        script.interfaces.push_back({.address = input.ConsumeIntegral<std::uint32_t>(),
+                                     .netmask = ~0U << input.ConsumeIntegralInRange(0, 32) % 32,
+                                     .link = input.ConsumeIntegralInRange(0U, 4U),
+                                     .up = (flags & 1) != 0,
+                                     .broadcast = (flags & 2) != 0,
+                                     .loopback = (flags & 4) != 0,
+                                     .point_to_point = (flags & 8) != 0});
+        script.names.push_back(bytes(input, net::interface_name_size - 1));
+    }
+    if (input.ConsumeBool()) {
+        script.own_source = input.ConsumeIntegral<std::uint32_t>();
+    }
+    for (int send = 0; send < 5; ++send) {
+        script.sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
+        script.copies_succeed.push_back(input.ConsumeBool());
+    }
+    for (int wait = input.ConsumeIntegralInRange(0, 80); wait > 0; --wait) {
+        script.wait_results.push_back(input.ConsumeIntegralInRange(-1, 1));
+    }
+    for (int reply = input.ConsumeIntegralInRange(0, 70); reply > 0; --reply) {
+        script.replies.push_back({.bytes = bytes(input, 1100),
+                                  .sender = input.ConsumeIntegral<std::uint32_t>(),
+                                  .error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0,
+                                  .takes_microseconds = input.ConsumeIntegralInRange(0, 600000)});
+    }
+    script.failure = input.ConsumeIntegral<int>();
+    script.error_text = bytes(input, 300);
+    return script;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    if (input.ConsumeIntegral<unsigned char>() % 2 != 0) {
+        const std::string raw = input.ConsumeRemainingBytesAsString();
+        const std::u16string utf16(reinterpret_cast<const char16_t*>(raw.data()), raw.size() / 2);
+        char name[net::interface_name_size];
+        const std::size_t length = detect::utf8_from_utf16(utf16, name);
+        check_pasteable(std::string(detect::escape_text({name, length}, true).view()));
+        return 0;
+    }
+    const fake_script script = script_from(input);
+    reset_fake(script);
+    const bool launcher_opens = detect::find_korvelin_server() != nullptr;
+    reset_fake(script);
+    const detect::probe_report report = detect::run_probe();
+    detect::print_report(stdout, report, "fuzz");
+    check_pasteable(fake().written);
+    if ((detect::exit_status(report.outcome) == 0) != launcher_opens) {
+        fail("an exit status that disagrees with the launcher", fake().written);
+    }
+    return 0;
+}
