@@ -6,19 +6,14 @@ namespace detect {
 namespace {
 
 // A send's outcome, with a refusal counted in tally when there is one.
-bool counted(bool sent, failure_tally* tally) {
+bool counted(bool sent, net::failure_tally* tally) {
     if (!sent && tally != nullptr) {
-        count_failure(*tally);
+        net::count_failure(*tally);
     }
     return sent;
 }
 
 }  // namespace
-
-void count_failure(failure_tally& tally) {
-    tally.last_error = net::last_error();
-    ++tally.count;
-}
 
 net::socket_handle open_discovery_socket(socket_trouble* trouble) {
     net::socket_handle socket = net::open_udp_socket();

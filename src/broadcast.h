@@ -28,20 +28,11 @@ segment_plan plan_segments(net::socket_handle socket, std::span<const net::inter
 // list that fails leaves the platform's own broadcast alone.
 segment_plan plan_segments(net::socket_handle socket);
 
-// How often one kind of call failed, and the system's reason the last time.
-struct failure_tally {
-    unsigned count = 0;
-    net::error_code last_error = 0;
-};
-
-// Counts a failure that the layer has just reported in tally.
-void count_failure(failure_tally& tally);
-
 // The refused sends of the limited broadcast, and each copy's by its row
 // in the plan, over every attempt.
 struct request_tallies {
-    failure_tally own;
-    std::array<failure_tally, net::max_interface_addresses> copies{};
+    net::failure_tally own;
+    std::array<net::failure_tally, net::max_interface_addresses> copies{};
 };
 
 // One attempt's sends: the limited broadcast, then a copy to each segment

@@ -6,10 +6,12 @@
 #include <span>
 #include <string_view>
 
+#include "text_line.h"
+
 namespace console {
 
 // The most bytes one write takes: no line of the report is longer.
-inline constexpr std::size_t longest_write = 4096;
+inline constexpr std::size_t longest_write = detect::longest_line;
 
 // Writes UTF-8 text, at most longest_write bytes, to out: on Windows through the console's wide output
 // where out is a console, so that any script shows in any code page; as

@@ -113,13 +113,15 @@ void show_warning(const char* caption, const char* text) {
     // Whoever started us may ignore SIGCHLD; waitpid would then fail, and
     // with it the tell whether the tool showed the box.
     std::signal(SIGCHLD, SIG_DFL);
-    detect::warning_step step = has_display() ? detect::warning_step::next_tool
-                                              : detect::next_warning_step(detect::dialog_end::no_display, true);
-    for (std::size_t i = 0; step == detect::warning_step::next_tool; ++i) {
-        step = detect::next_warning_step(show_with(detect::dialog_tools[i], caption, text),
-                                         i + 1 == detect::dialog_tools.size());
+    const bool display = has_display();
+    std::array<detect::dialog_end, 3> ended{};
+    std::size_t tried = 0;
+    detect::warning_step step = detect::next_warning_step(display, {});
+    while (step.kind == detect::warning_step::try_tool && tried < ended.size()) {
+        ended[tried++] = show_with(step.tool, caption, text);
+        step = detect::next_warning_step(display, {ended.data(), tried});
     }
-    if (step == detect::warning_step::line_on_stderr) {
+    if (step.kind == detect::warning_step::line_on_stderr) {
         std::fprintf(stderr, "%s: %s\n", caption, text);
     }
 }

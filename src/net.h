@@ -95,6 +95,19 @@ void stop_network_stack();
 // right after the failing call, before any other.
 error_code last_error();
 
+// How often one kind of call failed, and the system's reason the last time.
+struct failure_tally {
+    unsigned count = 0;
+    error_code last_error = 0;
+};
+
+// Counts in tally a failure that the layer has just reported: call it
+// right after the failing call, as last_error().
+inline void count_failure(failure_tally& tally) {
+    tally.last_error = last_error();
+    ++tally.count;
+}
+
 // The system's own text for code (strerror, or FormatMessage in the
 // language of Windows, as UTF-8), NUL-terminated, as the system gives it:
 // a line end or a full stop may end it. Cut to fit.

@@ -29,7 +29,8 @@ bool allow_broadcast(socket_handle socket) {
 }
 
 bool ignore_unreachable_errors(socket_handle socket) {
-    // SIO_UDP_CONNRESET comes from mstcpip.h, which mingw-w64 lacks.
+    // SIO_UDP_CONNRESET belongs in mstcpip.h; mingw-w64 ships that header,
+    // but without this constant.
     constexpr DWORD sio_udp_connreset = _WSAIOW(IOC_VENDOR, 12);
     BOOL report = FALSE;
     DWORD bytes = 0;

@@ -58,7 +58,7 @@ void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_
         }
         const int ready = net::wait_until_readable(socket, static_cast<long>(remaining));
         if (ready < 0) {
-            count_failure(report.failed_waits);
+            net::count_failure(report.failed_waits);
         }
         if (ready <= 0) {
             return;
@@ -68,7 +68,7 @@ void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_
         // Its error is read before any other call, the clock's included,
         // can change it.
         if (received < 0) {
-            count_failure(report.failed_receives);
+            net::count_failure(report.failed_receives);
         }
         const std::int64_t arrived = net::monotonic_microseconds();
         // The launcher reads once, and a failed first receive is its end.

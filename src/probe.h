@@ -54,9 +54,9 @@ struct probe_report {
     std::array<probe_sender, max_listed_senders> senders{};
     std::size_t sender_count = 0;      // listed, in order of arrival
     std::size_t unlisted_senders = 0;  // beyond the listed ones (at least this many)
-    failure_tally failed_receives;     // datagrams that could not be read
+    net::failure_tally failed_receives;  // datagrams that could not be read
     net::error_code first_receive_error = 0;  // the first receive's, the one the launcher makes
-    failure_tally failed_waits;
+    net::failure_tally failed_waits;
     probe_outcome outcome = probe_outcome::no_answer;
 
     [[nodiscard]] std::span<const probe_sender> listed() const {

@@ -9,24 +9,19 @@
 #include <cstdio>
 #include <string_view>
 
-#include "console.h"
+#include "ipv4_text.h"
 #include "probe.h"
+#include "text_line.h"
 
 namespace detect {
 
-// A line of text built in place; what does not fit is cut off.
-struct text_line {
-    std::array<char, console::longest_write> text{};
-    std::size_t length = 0;
-
-    [[nodiscard]] std::string_view view() const { return {text.data(), length}; }
-};
-
-// The bytes as text that reads back unambiguously: every byte outside
-// 0x20 to 0x7E as \xNN and the backslash as \\; with keep_utf8, whole
-// UTF-8 characters stay as they are, except the C1 controls and the
-// characters that reorder or hide text, whose bytes are escaped.
-text_line escape_text(std::string_view bytes, bool keep_utf8);
+// What bounds a report line's length: the most of its own words, a
+// number, an address, an escaped byte, and an error_text().
+inline constexpr std::size_t report_words = 256;
+inline constexpr std::size_t longest_number = 20;  // an unsigned long, or "-" and an int
+inline constexpr std::size_t longest_address = ipv4_text_size - 1;
+inline constexpr std::size_t escaped_byte = 4;  // "\xNN"
+inline constexpr std::size_t longest_error_text = escaped_byte * 255 + longest_number + 10;
 
 // "The system's words (error N)", escaped like any outside text.
 text_line error_text(net::error_code code);

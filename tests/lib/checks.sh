@@ -63,7 +63,8 @@ project_version() {  # project_version SOURCE-DIR
     sed -n 's/^project(korvelin-detect VERSION \([0-9.]*\).*/\1/p' "$1/CMakeLists.txt"
 }
 
-finish() {  # finish [EXIT-STATUS]: the verdict of the case, whose program exited so, if it ran
-    [ -z "${1:-}" ] || check "exit status 0" test "$1" = 0
+finish() {  # finish EXIT-STATUS: the verdict of the case, whose program exited so
+    [ -n "${1:-}" ] || { echo "FAILED: the program never ran: no exit status"; return 1; }
+    check "exit status 0" test "$1" = 0
     [ "$failures" = 0 ]
 }

@@ -1,0 +1,112 @@
+#include <algorithm>
+
+#include "net.h"
+#include "probe_report.h"
+#include "utf8.h"
+
+namespace detect {
+namespace {
+
+// Kept local to this file: with external linkage GCC inlines its
+// instantiations into their callers, at 1.5 KiB to the exe.
+template <typename... Parts>
+void add(text_line& line, const Parts&... parts) {
+    (add_text(line, std::string_view{parts}), ...);
+}
+
+// No line is ever cut: the system's text is read into error_text_size
+// bytes and escaped at 4 bytes a byte at most; the longest of the
+// conclusions' own words, the no-answer one's, are about 200 characters.
+constexpr std::size_t error_text_size = 256;
+static_assert(escaped_byte * (error_text_size - 1) + longest_number + 10 <= longest_error_text);
+static_assert(report_words + (max_listed_senders + 1) * (longest_address + 2) + 2 * longest_error_text <
+              longest_line);
+
+// "Network is unreachable (error 101)", in the system's own words.
+void add_error(text_line& line, net::error_code code) {
+    char text[error_text_size] = {};
+    net::describe_error(code, text);
+    // The system's words are text from outside too: a message may hold
+    // line ends, and a translated one its own full stop.
+    const std::string_view words = without_final_stop(text);
+    // Negated as unsigned: -INT_MIN does not fit an int, nor a 32-bit long.
+    const unsigned long magnitude =
+        code < 0 ? 0UL - static_cast<unsigned long>(code) : static_cast<unsigned long>(code);
+    add(line, escape_text(words, true).view(), words.empty() ? "error " : " (error ",
+        code < 0 ? "-" : "", decimal_text(magnitude).text, words.empty() ? "" : ")");
+}
+
+// " It judges the first answer only; accepted ones came later from A, B."
+// or " No answer was accepted."
+void add_later_accepted(text_line& line, const probe_report& report, std::string_view judged) {
+    bool any = false;
+    for (const probe_sender& later : report.listed()) {
+        if (later.verdict == reply_verdict::accepted) {
+            if (!any) {
+                add(line, " It judges the first ", judged, " only; accepted ones came later from ");
+            }
+            add(line, any ? ", " : "", dotted_text(later.address).text);
+            any = true;
+        }
+    }
+    add(line, any ? "." : " No answer was accepted.");
+}
+
+}  // namespace
+
+text_line error_text(net::error_code code) {
+    text_line line;
+    add_error(line, code);
+    return line;
+}
+
+text_line conclusion(const probe_report& report) {
+    text_line line;
+    constexpr std::string_view box = "korvelin-detect would show \"Server wasn't found\": ";
+    switch (report.outcome) {
+    case probe_outcome::opens_page:
+        add(line, "korvelin-detect would open http://", dotted_text(report.senders[0].address).text);
+        break;
+    case probe_outcome::first_rejected: {
+        const probe_sender& first = report.senders[0];
+        add(line, box, "the first answer, from ", dotted_text(first.address).text, ", was rejected (",
+            describe(first.verdict), ").");
+        add_later_accepted(line, report, "answer");
+        break;
+    }
+    case probe_outcome::first_unreadable:
+        add(line, box, "the first answer could not be read: ");
+        add_error(line, report.first_receive_error);
+        add(line, ".");
+        add_later_accepted(line, report, "datagram");
+        break;
+    case probe_outcome::no_answer:
+        add(line, box,
+            "nothing answered. See Troubleshooting in the README: a server behind a router, "
+            "across a full-tunnel VPN, or a firewall that drops the request or the answer.");
+        break;
+    case probe_outcome::no_socket:
+        add(line, box, "no UDP socket could be opened: ");
+        add_error(line, report.socket.open_error);
+        add(line, ".");
+        break;
+    case probe_outcome::sends_refused:
+        add(line, box, "every request was refused: ");
+        if (report.socket.broadcast_error != 0) {
+            add(line, "broadcasting was not allowed (");
+            add_error(line, report.socket.broadcast_error);
+            add(line, "), and then: ");
+        }
+        add_error(line, report.refused_sends.own.last_error);
+        add(line, ".");
+        break;
+    case probe_outcome::no_network:
+        add(line, box,
+            "no network this PC is attached to can carry the request: the system sends its own "
+            "broadcast through loopback, and no adapter took a copy.");
+        break;
+    }
+    return line;
+}
+
+}  // namespace detect
