@@ -56,19 +56,10 @@ check "Linux korvelin-detect's calls fortified" grep -q ' U __[a-z]*_chk@' <<< "
 # symbol the other defines, and none needs itself through others (tsort
 # finds such a loop). From the symbols, since CMake's graph shows only
 # what each library declares.
-library_needs() {  # library_needs BUILD-DIR NM: "A B" for each library A that needs B
-    local library other
-    for library in "$1"/lib*.a; do
-        for other in "$1"/lib*.a; do
-            [ "$library" = "$other" ] ||
-                ! grep -qxFf <("$2" --defined-only -j "$other" 2>/dev/null) <("$2" -u -j "$library" 2>/dev/null) ||
-                echo "${library##*/lib} ${other##*/lib}"
-        done
-    done
-}
 for build in "$windows_build:x86_64-w64-mingw32-nm" "$linux_build:nm"; do
-    needs=$(library_needs "${build%%:*}" "${build#*:}")
-    echo "${build%%:*}: $(paste -sd ',' <<< "$needs")"
+    needs=$(for a in "${build%%:*}"/lib*.a; do for b in "${build%%:*}"/lib*.a; do
+        [ "$a" = "$b" ] || ! grep -qxFf <("${build#*:}" --defined-only -j "$b") <("${build#*:}" -u -j "$a") ||
+            echo "${a##*/lib} ${b##*/lib}"; done; done 2> /dev/null)
     check "${build%%:*}: text needs no other library, and no library needs itself through others" \
         eval '! grep -q "^text.a " <<< "$needs" && tsort <<< "$needs" > /dev/null 2>&1'
 done

@@ -2,13 +2,7 @@
 # defines, one a line: what its dispatcher can run. A line that starts a
 # case_ function in any other form (indented, "function case_x", "case_x
 # {") is one the tests would miss: it fails with its file and line.
-/^case_[^ \t=(){}]+ ?\(\)/ {
-    name = $0
-    sub(/^case_/, "", name)
-    sub(/ ?\(\).*$/, "", name)
-    print name
-    next
-}
+/^case_[^ \t=(){}]+ ?\(\)/ { sub(/ ?\(\).*$/, ""); print substr($0, 6); next }
 /^[ \t]*function[ \t]+case_/ || /^[ \t]*case_[^ \t=(){}]*[ \t]*(\(|\{|$)/ {
     printf "%s:%d: a case the tests cannot read; write it as case_NAME() {\n", FILENAME, FNR > "/dev/stderr"
     unreadable = 1
