@@ -13,9 +13,10 @@ namespace console {
 // The most bytes one write takes: no line of the report is longer.
 inline constexpr std::size_t longest_write = detect::longest_line;
 
-// Writes UTF-8 text, at most longest_write bytes, to out: on Windows through the console's wide output
-// where out is a console, so that any script shows in any code page; as
-// the bytes themselves where out is a file or a pipe, and on POSIX.
+// Writes UTF-8 text, at most longest_write bytes, to out: on Windows
+// through the console's wide output where out is a console, so that any
+// script shows in any code page; as the bytes themselves where out is a
+// file or a pipe, and on POSIX.
 void write(std::FILE* out, std::string_view text);
 
 // True when the program is the only one attached to its console and both
@@ -36,5 +37,9 @@ bool wait_for_save_key();
 // path, UTF-8, into path. Null on failure, with the system's error in
 // error.
 std::FILE* create_report_file(std::span<char> path, int& error);
+
+// Closes what create_report_file() opened: 0 when everything written is
+// in the file, or the system's error.
+int close_report_file(std::FILE* file);
 
 }  // namespace console

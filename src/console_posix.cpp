@@ -18,4 +18,6 @@ std::FILE* create_report_file(std::span<char>, int& error) {
     return nullptr;
 }
 
+int close_report_file(std::FILE* file) { return std::fclose(file) == 0 ? 0 : errno; }
+
 }  // namespace console

@@ -128,4 +128,14 @@ std::FILE* create_report_file(std::span<char> path, int& error) {
     return file;
 }
 
+int close_report_file(std::FILE* file) {
+    // The C library keeps the system's own error beside errno.
+    const bool written = std::ferror(file) == 0;
+    _doserrno = 0;
+    if (std::fclose(file) == 0 && written) {
+        return 0;
+    }
+    return _doserrno != 0 ? static_cast<int>(_doserrno) : static_cast<int>(ERROR_WRITE_FAULT);
+}
+
 }  // namespace console

@@ -2,7 +2,6 @@
 // launcher does and reports what it asked, what answered, and what the
 // launcher would do. Exit status 0: it would open a page; 1: it would show
 // "Server wasn't found"; 2: nothing could be asked, or a wrong argument.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -40,9 +39,7 @@ void offer_to_save(const detect::probe_report& report) {
     std::FILE* file = console::create_report_file(path, error);
     if (file != nullptr) {
         detect::print_report(file, report, KORVELIN_VERSION);
-        if (std::fclose(file) != 0) {
-            error = errno;
-        }
+        error = console::close_report_file(file);
     }
     if (file == nullptr || error != 0) {
         console::write(stdout, "\n\nThe report could not be saved: ");
