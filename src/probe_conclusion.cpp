@@ -14,11 +14,8 @@ void add(text_line& line, const Parts&... parts) {
     (add_text(line, std::string_view{parts}), ...);
 }
 
-// No line is ever cut: the system's text is read into error_text_size
-// bytes and escaped at 4 bytes a byte at most; the longest of the
-// conclusions' own words, the no-answer one's, are about 200 characters.
-constexpr std::size_t error_text_size = 256;
-static_assert(escaped_byte * (error_text_size - 1) + longest_number + 10 <= longest_error_text);
+// No line is ever cut: the longest of the conclusions' own words, the
+// no-answer one's, are about 200 characters.
 static_assert(report_words + (max_listed_senders + 1) * (longest_address + 2) + 2 * longest_error_text <
               longest_line);
 

@@ -21,7 +21,9 @@ inline constexpr std::size_t report_words = 256;
 inline constexpr std::size_t longest_number = 20;  // an unsigned long, or "-" and an int
 inline constexpr std::size_t longest_address = ipv4_text_size - 1;
 inline constexpr std::size_t escaped_byte = 4;  // "\xNN"
-inline constexpr std::size_t longest_error_text = escaped_byte * 255 + longest_number + 10;
+inline constexpr std::size_t error_text_size = 256;  // the system's words, read in before escaping
+inline constexpr std::size_t longest_error_text =
+    escaped_byte * (error_text_size - 1) + longest_number + 10;
 
 // "The system's words (error N)", escaped like any outside text.
 text_line error_text(net::error_code code);

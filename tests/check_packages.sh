@@ -150,21 +150,21 @@ for file in windows/korvelin-detect.exe windows/korvelin-probe.exe linux/korveli
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
 done
 
+released() {  # released PACKAGE...: the clean copy's build/packages holds these alone, and SHA256SUMS lists them
+    test "$(cd "$scratch/one/build/packages" && { ls; cut -d ' ' -f 3 SHA256SUMS; } | sort | paste -sd ' ')" = \
+         "$(printf '%s\n' SHA256SUMS "$@" "$@" | sort | paste -sd ' ')"
+}
 without_wixl() {  # a packager without wixl on PATH still gets the ZIP and the .deb
     mkdir -p "$scratch/path" && for tool in /usr/bin/*; do
         [ "${tool##*/}" = wixl ] || ln -sf "$tool" "$scratch/path/"
     done
-    PATH=$scratch/path:/usr/sbin "$scratch/one/scripts/package" > /dev/null 2>&1 &&
-        test "$(ls "$scratch/one/build/packages" | sort | paste -sd ' ')" = \
-             "$(printf '%s\n' SHA256SUMS "${deb##*/}" "${zip##*/}" | sort | paste -sd ' ')"
+    PATH=$scratch/path:/usr/sbin "$scratch/one/scripts/package" > /dev/null 2>&1 && released "${deb##*/}" "${zip##*/}"
 }
 check "without wixl, scripts/package makes the ZIP and the .deb and succeeds" without_wixl
 this_version_alone() {  # an earlier version's packages in the build trees stay out of the release
     cp "$zip" "$scratch/one/build/windows/korvelin-detect-0.9.0-windows.zip" &&
         cp "$deb" "$scratch/one/build/linux/korvelin-detect_0.9.0_amd64.deb" &&
-        "$scratch/one/scripts/package" > /dev/null 2>&1 &&
-        test "$(cd "$scratch/one/build/packages" && { ls; cut -d ' ' -f 3 SHA256SUMS; } | sort | paste -sd ' ')" = \
-             "$(printf '%s\n' SHA256SUMS {,}"${deb##*/}" {,}"${zip##*/}" {,}"${msi##*/}" | sort | paste -sd ' ')"
+        "$scratch/one/scripts/package" > /dev/null 2>&1 && released "${deb##*/}" "${zip##*/}" "${msi##*/}"
 }
 check "an earlier version's ZIP and .deb left in the build trees reach neither the packages nor SHA256SUMS" this_version_alone
 
