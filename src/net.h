@@ -150,9 +150,11 @@ std::optional<std::size_t> list_interface_addresses(socket_handle socket,
 // Writes into names[i] the name of the interface that holds rows[i]'s
 // address, where the platform can tell, and leaves it empty where not:
 // Linux lists its addresses once more, for the link's name or an alias's
-// label ("eth0:1"); Windows asks for its adapters' friendly names (IP
-// Helper, which only the probe links).
-void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names);
+// label ("eth0:1"); Windows asks IP Helper, loaded from System32 for the
+// question, for its adapters' friendly names. 0, or the system's error
+// when no name could be had at all (IP Helper could not be loaded, or the
+// list could not be made).
+error_code name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names);
 
 // The local address that a limited broadcast to port would leave from,
 // found without sending anything; none when the platform has no route for

@@ -135,14 +135,16 @@ std::optional<std::size_t> list_interface_addresses(socket_handle socket,
     return count;
 }
 
-void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+error_code name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
     // Listed once more, for the names the launcher has no use for.
     const socket_guard socket{open_udp_socket()};
     std::array<ifreq, max_interface_addresses> listed{};
-    const std::size_t count = socket.get() == invalid_socket ? 0 : list_ifreqs(socket.get(), listed).value_or(0);
+    const std::optional<std::size_t> count =
+        socket.get() == invalid_socket ? std::nullopt : list_ifreqs(socket.get(), listed);
+    const error_code error = count ? 0 : errno;
     for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
         names[i] = interface_name{};
-        for (const ifreq& entry : std::span{listed.data(), count}) {
+        for (const ifreq& entry : std::span{listed.data(), count.value_or(0)}) {
             if (ipv4_of(&entry.ifr_addr) == rows[i].address) {
                 static_assert(sizeof names[i].text > sizeof entry.ifr_name);
                 std::memcpy(names[i].text, entry.ifr_name, sizeof entry.ifr_name);
@@ -150,6 +152,7 @@ void name_interfaces(std::span<const interface_address> rows, std::span<interfac
             }
         }
     }
+    return error;
 }
 
 bool send_copy(socket_handle socket, const void* data, std::size_t size,
@@ -186,8 +189,9 @@ std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<int
     return 0;
 }
 
-void name_interfaces(std::span<const interface_address>, std::span<interface_name> names) {
+error_code name_interfaces(std::span<const interface_address>, std::span<interface_name> names) {
     std::fill(names.begin(), names.end(), interface_name{});
+    return 0;
 }
 
 bool send_copy(socket_handle socket, const void* data, std::size_t size,

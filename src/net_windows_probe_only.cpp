@@ -1,8 +1,8 @@
 // The Windows socket layer's calls that only the probe makes: the adapters'
 // names and the system's text for an error. Kept out of net_windows.cpp,
 // whose every function the launcher links whether it calls it or not (ld
-// keeps what the x64 unwind tables name): these would add IP Helper and
-// about 3 KiB to it.
+// keeps what the x64 unwind tables name): these would add about 3 KiB to
+// it.
 #include <winsock2.h>
 #include <iphlpapi.h>
 #include <ws2tcpip.h>
@@ -38,21 +38,39 @@ const IP_ADAPTER_ADDRESSES* adapter_of(const IP_ADAPTER_ADDRESSES* adapters, std
     return nullptr;
 }
 
-}  // namespace
+using get_adapters_addresses_call = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG);
 
-void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+// IP Helper's list of adapters, allocated: NO_ERROR, or why there is none.
+// IP Helper is no KnownDLL: imported, it would be looked for beside the exe
+// first, so it is loaded from System32 alone, and only here.
+ULONG list_adapters(IP_ADAPTER_ADDRESSES*& adapters) {
+    HMODULE ip_helper = LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (ip_helper == nullptr) {
+        return GetLastError();
+    }
+    // Through a plain function pointer type: GCC warns of any other cast.
+    const auto get_adapters_addresses = reinterpret_cast<get_adapters_addresses_call>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ip_helper, "GetAdaptersAddresses")));
+    ULONG result = get_adapters_addresses == nullptr ? GetLastError() : ERROR_BUFFER_OVERFLOW;
     constexpr ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
     // The list's size is known only by asking; it may grow between two asks.
     ULONG size = 16384;
-    IP_ADAPTER_ADDRESSES* adapters = nullptr;
-    ULONG result = ERROR_BUFFER_OVERFLOW;
     for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
         std::free(adapters);
         adapters = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
         result = adapters == nullptr
                      ? ERROR_NOT_ENOUGH_MEMORY
-                     : GetAdaptersAddresses(AF_INET, flags, nullptr, adapters, &size);
+                     : get_adapters_addresses(AF_INET, flags, nullptr, adapters, &size);
     }
+    FreeLibrary(ip_helper);
+    return result;
+}
+
+}  // namespace
+
+error_code name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+    IP_ADAPTER_ADDRESSES* adapters = nullptr;
+    const ULONG result = list_adapters(adapters);
     for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
         const IP_ADAPTER_ADDRESSES* adapter =
             result == NO_ERROR ? adapter_of(adapters, rows[i].address) : nullptr;
@@ -64,6 +82,8 @@ void name_interfaces(std::span<const interface_address> rows, std::span<interfac
         detect::utf8_from_utf16(utf16(name, std::wcslen(name)), names[i].text);
     }
     std::free(adapters);
+    // No adapter at all is no failure: there is no name to give.
+    return result == ERROR_NO_DATA ? 0 : static_cast<error_code>(result);
 }
 
 void describe_error(error_code code, std::span<char> text) {

@@ -118,7 +118,7 @@ probe_report run_probe() {
     }
     const std::size_t count = listed.value_or(0);
     report.segments = plan_segments(socket.get(), {rows.data(), count});
-    net::name_interfaces({rows.data(), count}, {report.names.data(), count});
+    report.names_error = net::name_interfaces({rows.data(), count}, {report.names.data(), count});
     sender_tally tally;
     std::int64_t first_send = 0;
     for (int attempt = 0; attempt < discovery_attempts; ++attempt) {

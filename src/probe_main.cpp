@@ -9,6 +9,7 @@
 #include "net.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "system_dlls.h"
 
 #ifndef KORVELIN_VERSION
 #define KORVELIN_VERSION "unknown"
@@ -53,9 +54,10 @@ void offer_to_save(const detect::probe_report& report) {
     console::wait_for_enter();
 }
 
-int probe(bool keep_window) {
+int probe(net::error_code dll_search_error, bool keep_window) {
     const bool stack_started = net::start_network_stack();
-    const detect::probe_report report = detect::run_probe();
+    detect::probe_report report = detect::run_probe();
+    report.dll_search_error = dll_search_error;
     if (stack_started) {
         net::stop_network_stack();
     }
@@ -79,6 +81,8 @@ int probe(bool keep_window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First, before Winsock, the console or IP Helper can load a DLL.
+    const net::error_code dll_search_error = platform::load_dlls_from_system32_only();
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(usage, stdout);
         return 0;
@@ -92,5 +96,5 @@ int main(int argc, char** argv) {
         std::fputs(usage, stderr);
         return 2;
     }
-    return probe(console::is_own_window());
+    return probe(dll_search_error, console::is_own_window());
 }

@@ -115,6 +115,10 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
     } else if (plan.count == 0) {
         add(line, "\n  none: only 255.255.255.255 was asked");
     }
+    if (report.names_error != 0) {
+        add(line, "\n  The adapters' names could not be read: ");
+        add(line, error_text(report.names_error).view());
+    }
     print(out, line);
     // Every name goes through the escaping, which both platforms share;
     // escaped once to measure and again to print, since 128 escaped names
@@ -145,6 +149,7 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
         add(line, "  The system's own broadcast leaves through loopback: it reaches no network.");
         print(out, line);
     }
+
 }
 
 void print_senders(std::FILE* out, const probe_report& report) {
@@ -193,6 +198,11 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
     text_line line;
     add(line, "korvelin-probe ", version, ": one discovery as korvelin-detect makes it");
     print(out, line);
+    if (report.dll_search_error != 0) {
+        add(line, "DLLs could not be kept to System32: ");
+        add(line, error_text(report.dll_search_error).view());
+        print(out, line);
+    }
     if (report.outcome != probe_outcome::no_socket) {
         add(line, "Sent: ", decimal_text(discovery_request.size()).text, " bytes to UDP port ",
             decimal_text(discovery_port).text, ", in ",

@@ -358,6 +358,7 @@ struct probe_case {
     std::string conclusion;
     std::string waits = "";  // each wait's time-out in ms, when given
     std::string shown = "";  // a line the report holds, when given
+    net::error_code dll_search_error = 0;  // as the probe's entry found it
 };
 
 TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
@@ -438,6 +439,18 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
                                              .replies = {{valid_reply, server}}},
          " 10.200.0.2 1 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2", "",
          "  none could be listed (text of 101 (error 101)): only 255.255.255.255 was asked"},
+        {"no adapter names: the addresses listed all the same",
+         {.interfaces = three_links, .names_read = false, .own_source = three_links[0].address},
+         "", 0, 1, box + "nothing answered. See Troubleshooting in the README: a server behind "
+                         "a router, across a full-tunnel VPN, or a firewall that drops the request "
+                         "or the answer.",
+         "", "  The adapters' names could not be read: text of 101 (error 101)\n"
+             "  -                10.2.0.1/24         asked: the system's own broadcast"},
+        {"DLLs not kept to System32: said first, and the run as ever",
+         {.wait_results = {1}, .replies = {{valid_reply, server}}},
+         " 10.200.0.2 1 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2", "",
+         "korvelin-probe test: one discovery as korvelin-detect makes it\n"
+         "DLLs could not be kept to System32: text of 127 (error 127)", 127},
         {"no socket", {.socket_opens = {false, false}}, "", 0, 2,
          box + "no UDP socket could be opened: text of 101 (error 101)."},
     };
@@ -448,7 +461,8 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
         const bool launcher_opens = detect::find_korvelin_server() != nullptr;
         reset_fake(c.script);
 
-        const detect::probe_report report = detect::run_probe();
+        detect::probe_report report = detect::run_probe();
+        report.dll_search_error = c.dll_search_error;
 
         std::string senders;
         for (const detect::probe_sender& sender : report.listed()) {

@@ -100,16 +100,19 @@ std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<int
 }
 
 // "if1", "if2", ... by the row's link.
-void name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
+error_code name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names) {
     record("names", the_fake.set_up);
     const std::vector<std::string>& given = the_fake.script.names;
     for (std::size_t i = 0; i < rows.size() && i < names.size(); ++i) {
-        if (i < given.size()) {
+        if (!the_fake.script.names_read) {
+            names[i] = {};
+        } else if (i < given.size()) {
             std::snprintf(names[i].text, sizeof names[i].text, "%s", given[i].c_str());
         } else {
             std::snprintf(names[i].text, sizeof names[i].text, "if%u", rows[i].link);
         }
     }
+    return the_fake.script.names_read ? 0 : the_fake.script.failure;
 }
 
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {

@@ -27,6 +27,7 @@ struct fake_script {
     bool interfaces_listed = true;
     std::vector<net::interface_address> interfaces = {};
     std::vector<std::string> names = {};  // by row; "if" and the link's index where none
+    bool names_read = true;               // false: no name can be had
     std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
     std::deque<bool> sends_succeed = {};
     std::deque<bool> copies_succeed = {};

@@ -1,6 +1,7 @@
 // The real socket layer (Winsock or POSIX) over loopback: what discovery
 // relies on from it, on this platform's own semantics.
 #include "net.h"
+#include "system_dlls.h"
 
 #include <gtest/gtest.h>
 
@@ -113,12 +114,14 @@ TEST_F(NetLayer, WaitTimesOutWhenNothingArrives) {
 
 TEST_F(NetLayer, ListsTheLoopbackInterfaceAsItIs) {
     // Up, loopback, 255.0.0.0, named: a wrong flag mapping would give it
-    // a copy of every request, or take one from a real segment.
+    // a copy of every request, or take one from a real segment. Named with
+    // the DLL search kept to System32, as the probe names it.
+    ASSERT_EQ(platform::load_dlls_from_system32_only(), 0);
     const net::socket_guard socket{net::open_udp_socket()};
     std::array<net::interface_address, net::max_interface_addresses> rows{};
     const std::size_t count = net::list_interface_addresses(socket.get(), rows).value_or(0);
     std::array<net::interface_name, net::max_interface_addresses> names{};
-    net::name_interfaces({rows.data(), count}, names);
+    EXPECT_EQ(net::name_interfaces({rows.data(), count}, names), 0);
     const auto* row = std::find_if(rows.data(), rows.data() + count,
                                    [](const net::interface_address& r) { return r.address == loopback; });
     ASSERT_NE(row, rows.data() + count) << count << " rows, none 127.0.0.1";

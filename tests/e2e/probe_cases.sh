@@ -181,5 +181,16 @@ case_double-click() {
     check "nor asks for a key" test -z "$(grep 'Press ' "$work/report")"
 }
 
+case_planted-dlls() {
+    [ "$platform" = wine ] || { echo "SKIP: a DLL beside the exe is Windows' matter"; exit 77; }
+    local folder=$work/Downloads
+    check "the folder planted" plant_dlls "$probe" "$folder"
+    start_responder --send "$valid_reply"
+    probe=$folder/${probe##*/} WINEDEBUG=-all,+loaddll WINEDLLOVERRIDES=$(planted_first) run_probe
+    check "exit status 0: the usual report" test "$status" = 0
+    check "the conclusion names http://$server_address" reported "korvelin-detect would open http://$server_address"
+    check "no DLL from its folder" nothing_planted_loaded "$work/errors" Downloads "${probe##*/}"
+}
+
 run_case "$case_name"
 [ "$failures" = 0 ]

@@ -75,6 +75,7 @@ fake_script script_from(FuzzedDataProvider& input) {
     script.socket_opens = {input.ConsumeBool(), input.ConsumeBool()};
     script.broadcast_allowed = input.ConsumeBool();
     script.interfaces_listed = input.ConsumeBool();
+    script.names_read = input.ConsumeBool();
     for (int row = input.ConsumeIntegralInRange(0, 8); row > 0; --row) {
         const unsigned flags = input.ConsumeIntegral<unsigned char>();
         script.interfaces.push_back({.address = input.ConsumeIntegral<std::uint32_t>(),

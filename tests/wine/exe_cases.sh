@@ -110,5 +110,22 @@ case_oversized() {
     check "one request" test "$(requests)" = 1
 }
 
+case_planted-dlls() {
+    # Run from a Downloads folder holding DLLs that someone else put there:
+    # the usual box, then the usual server, and nothing loaded from there.
+    local folder=$work/Downloads
+    check "the folder planted" plant_dlls "$exe" "$folder"
+    start_responder
+    WINEDLLOVERRIDES=$(planted_first) start_exe "$folder/${exe##*/}"
+    check_warned
+    check "no DLL from its folder while warning" nothing_planted_loaded "$work/trace" Downloads "${exe##*/}"
+    private_net_stop "$net_server"
+    start_responder --send 'ANSWER FindServer'
+    WINEDLLOVERRIDES=$(planted_first) start_exe "$folder/${exe##*/}"
+    wait_exe
+    check "shell asked to open exactly http://$server_address" shell_handed "http://$server_address"
+    check "no DLL from its folder while opening" nothing_planted_loaded "$work/trace" Downloads "${exe##*/}"
+}
+
 run_case "$case_name"
 finish "${status:-}"

@@ -19,11 +19,12 @@ exe_desktop_up() {
         /d 'CoInitializeEx;CoUninitialize;MessageBoxA;ShellExecuteA;WSAIoctl;sendto' /f > /dev/null 2>&1 || true
 }
 
-# Wine's trace of the COM, shell and box calls goes to $work/trace.
+# Wine's trace of the COM, shell and box calls, and of every module
+# loaded, goes to $work/trace.
 # Started without a shell function in between, so that $exe_pid is Wine's
 # own process (ip and env exec into it), which wait_exe may have to kill.
 start_exe() {
-    ip netns exec "$net_client" env PATH="$tools_bin:$PATH" WINEDEBUG=-all,+relay \
+    ip netns exec "$net_client" env PATH="$tools_bin:$PATH" WINEDEBUG=-all,+relay,+loaddll \
         "$wine64" "$1" some arguments 2> "$work/trace" &
     exe_pid=$!
 }

@@ -29,3 +29,27 @@ wine_down() {
     rm -rf "$WINEPREFIX"
     unset WINEPREFIX
 }
+
+# A Downloads folder as anyone who can drop a file there may leave it: the
+# exe, and beside it a valid DLL ($KORVELIN_PLANTED_DLL) under each name
+# such files are commonly given. Left out: version, which Wine's own DLLs
+# load through the exe's folder at start, where Windows takes them from
+# System32 (a stand-in exe that imports the same KnownDLLs and returns at
+# once loads it from there too, under Wine 8.0).
+planted_names=(iphlpapi uxtheme dwmapi winmm cryptbase profapi propsys userenv secur32 dnsapi
+               winhttp wininet urlmon msimg32 mswsock wldp)
+plant_dlls() {  # plant_dlls EXE FOLDER
+    local name
+    mkdir -p "$2" && cp "$1" "$2/" || return 1
+    for name in "${planted_names[@]}"; do cp "$KORVELIN_PLANTED_DLL" "$2/$name.dll" || return 1; done
+}
+# Wine's stand-in for Windows' search of the exe's folder first.
+planted_first() { local IFS=,; echo "$WINEDLLOVERRIDES;${planted_names[*]}=n,b"; }
+# The loader trace (WINEDEBUG=+loaddll) in TRACE shows no module loaded
+# from a folder named FOLDER but EXE, and shows EXE.
+nothing_planted_loaded() {  # nothing_planted_loaded TRACE FOLDER EXE
+    local loaded
+    loaded=$(sed -n 's/.*Loaded L"[^"]*\\\\'"$2"'\\\\\([^"\\]*\)".*/\1/p' "$1" | sort -u)
+    echo "loaded from $2: $(paste -sd ' ' <<< "$loaded")"
+    [ "$(grep -vixF "$3" <<< "$loaded")" = "" ] && grep -qixF "$3" <<< "$loaded"
+}
