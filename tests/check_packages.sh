@@ -136,7 +136,7 @@ pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, wi
     for preset in linux windows; do
         cmake -S "$1" --preset "$preset" -DBUILD_TESTING=OFF > /dev/null || return 1
     done
-    "$1/scripts/package" > /dev/null 2>&1
+    "$1/scripts/package" > "$1.log" 2>&1
 }
 check "clean copy packed without the tests" pack_copy "$scratch/one"
 check "second copy packed elsewhere, later" pack_copy "$scratch/second/copy"
@@ -145,6 +145,11 @@ plain_install() {  # what a distribution's packaging gets from cmake --install
         test -x "$scratch/plain/bin/korvelin-detect" && test ! -e "$scratch/plain/share/doc"
 }
 check "a plain install gets the program but not the Debian copyright and changelog" plain_install
+says_unsigned() {  # why on standard error, and each package and exe as it is
+    grep -q 'UNSIGNED: no KORVELIN_SIGN_\* variable is set' "$1" &&
+        test "$(tail -n 7 "$1" | grep -cE '^(  korvelin-(detect|probe)\.exe|korvelin-detect-.*\.msi): UNSIGNED$')" = 5
+}
+check "an unsigned run says so, and why, and that each exe and the MSI are unsigned" says_unsigned "$scratch/one.log"
 for file in windows/korvelin-detect.exe windows/korvelin-probe.exe linux/korvelin-detect linux/korvelin-probe \
             "packages/${deb##*/}" "packages/${zip##*/}" "packages/${msi##*/}" packages/SHA256SUMS; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
@@ -178,8 +183,12 @@ mkdir -p "$keys" "$scratch/recording"
 printf '#!/bin/sh\nprintf "%%s\\n" "$*" >> %s\nexec %s "$@"\n' "$scratch/arguments" \
     "$(command -v osslsigncode)" > "$scratch/recording/osslsigncode"
 chmod +x "$scratch/recording/osslsigncode"
-package_signed() {  # package_signed LOG SETTING...: the clean copy packed with these settings
-    env PATH="$scratch/recording:$PATH" "${@:2}" "$scratch/one/scripts/package" > "$1" 2>&1
+package_signed() {  # package_signed LOG SETTING...: the clean copy packed with these settings (--X: an argument)
+    local settings=() arguments=() setting
+    for setting in "${@:2}"; do
+        [ "${setting#--}" = "$setting" ] && settings+=("$setting") || arguments+=("$setting")
+    done
+    env PATH="$scratch/recording:$PATH" "${settings[@]}" "$scratch/one/scripts/package" "${arguments[@]}" > "$1" 2>&1
 }
 signed_release() {  # signed_release SETTING...: packed signed, the ZIP and the MSI unpacked into $scratch/signed
     rm -rf "$scratch/signed" && mkdir "$scratch/signed" &&
@@ -201,7 +210,9 @@ unsigned_is_tested() {  # unsigned_is_tested SIGNED-EXE
         cmp "$unsigned" "$source_dir/build/windows/${1##*/}"
 }
 check_signed_release() {  # check_signed_release KIND CERT [TSA-CERT]
-    local file where
+    local file where stamp=${3:+time-stamped}
+    check "$1: the run ends naming the signer of the MSI and of each exe" test \
+        "$(tail -n 7 "$scratch/signing.log" | grep -cx ".*: signed by /CN=Korvelin Detect test vendor, ${stamp:-not time-stamped}")" = 5
     for file in "$scratch/signed/${msi##*/}" "$scratch"/signed/korvelin-*.exe \
                 "$scratch/signed/Korvelin Detect"/korvelin-*.exe; do
         where=${file#"$scratch/signed/"}
@@ -230,9 +241,30 @@ check "PKCS#12: scripts/package signs the exes and the installer" \
     signed_release "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
 check_signed_release PKCS#12 "$keys/cert.pem" "$keys/tsa-cert.pem"
 check "the key is in no build file and no package" key_nowhere
-check "a keyed build-msi refuses the unsigned ZIP" eval '! env "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" \
-    "$source_dir/packaging/build-msi" "$zip" "$version" "$scratch/keyed.msi" > "$scratch/keyed.log" 2>&1 &&
-    grep -q "korvelin-detect.exe carries no signature" "$scratch/keyed.log" && test ! -e "$scratch/keyed.msi"'
+# What a keyed build-msi, and the signature check it runs, must refuse.
+cp "$scratch/signed/korvelin-probe.exe" "$scratch/tampered.exe"
+python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[0x500] ^= 0xff; open(sys.argv[1], "wb").write(b)' \
+    "$scratch/tampered.exe"
+osslsigncode sign -pkcs12 "$keys/other.p12" -readpass "$keys/password" -h sha256 -ts "$tsa_url" \
+    -in "$source_dir/build/windows/korvelin-probe.exe" -out "$scratch/other.exe" > /dev/null
+mkdir "$scratch/half" && cp "$scratch/signed/korvelin-detect.exe" "$source_dir/build/windows/korvelin-probe.exe" \
+    "$scratch/zip/README.txt" "$scratch/zip/LICENSE.txt" "$scratch/half/" &&
+    (cd "$scratch/half" && cmake -E tar cf ../half-signed.zip --format=zip -- *)
+keyed_refuses() {  # keyed_refuses MESSAGE SCRIPT ARGUMENT...: packaging/SCRIPT fails, says so, and makes no MSI
+    ! env "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "$source_dir/packaging/$2" "${@:3}" \
+        > "$scratch/keyed.log" 2>&1 && grep -qF "$1" "$scratch/keyed.log" && test ! -e "$scratch/keyed.msi" ||
+        { cat "$scratch/keyed.log"; return 1; }
+}
+while IFS='|' read -r what message step file; do
+    read -ra command <<< "$step $file"
+    [ "$step" = build-msi ] && command+=("$version" "$scratch/keyed.msi")
+    check "keyed, $step refuses $what" keyed_refuses "$message" "${command[@]}"
+done <<ROWS
+the unsigned ZIP|korvelin-detect.exe carries no signature|build-msi|$zip
+a ZIP whose probe alone is unsigned|korvelin-probe.exe carries no signature|build-msi|$scratch/half-signed.zip
+an exe with a byte of its code changed after signing|tampered.exe: the file's bytes are not the ones signed|sign --signed|$scratch/tampered.exe
+an exe signed by another key whose chain carries the vendor's certificate|other.exe is signed by /CN=Someone else|sign --signed|$scratch/other.exe
+ROWS
 # A failing package check (here a Debian package missing, with no registry
 # to install it from) leaves no package either.
 mkdir "$scratch/no-registry"
@@ -242,22 +274,30 @@ check "packing stops on a missing Debian package, with its cause" refused "no re
 
 if command -v softhsm2-util > /dev/null && command -v pkcs11-tool > /dev/null && [ -f "$softhsm_module" ]; then
     check "a key made on a SoftHSM2 token" make_token
-    check "token: scripts/package signs, with the time stamp declined on purpose" \
-        signed_release "${token_settings[@]}" KORVELIN_SIGN_NO_TIMESTAMP=1
+    check "token, its certificate second of two: scripts/package signs, the time stamp declined on purpose" \
+        signed_release "${token_settings[@]}" KORVELIN_SIGN_NO_TIMESTAMP=1 "KORVELIN_SIGN_CERTS=$keys/ec-then-rsa.pem"
     check_signed_release "token, no time stamp" "$keys/token-cert.pem"
     echo wrong > "$keys/wrong-pin"
     token_key=pkcs11:token=korvelin-test\;object=codesign
-    # Each row: the settings beyond the token's (none: without them), what
-    # the refusal must say.
+    # Each row: what the refusal must say; the settings it starts from (the
+    # token's and a time-stamp server, the server's alone, or nothing at
+    # all); the settings and arguments beyond them.
     while IFS='|' read -r what message base settings; do
         read -ra settings <<< "$settings"
-        [ "$base" = none ] && base=() || base=("${token_settings[@]}")
-        check "packing stops on $what, with its cause" \
-            refused "$message" "${base[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "${settings[@]}"
+        case $base in
+        token) base=("${token_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url") ;;
+        none) base=("KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url") ;;
+        *) base=() ;;
+        esac
+        check "packing stops on $what, with its cause" refused "$message" "${base[@]}" "${settings[@]}"
     done <<ROWS
 no time stamp|KORVELIN_SIGN_TIMESTAMP_URL is not set|token|KORVELIN_SIGN_TIMESTAMP_URL=
 a wrong PIN|PIN incorrect|token|KORVELIN_SIGN_PASSWORD_FILE=$keys/wrong-pin
-a certificate of another key|key values mismatch|token|KORVELIN_SIGN_CERTS=$keys/cert.pem
+a certificate of another key|no certificate in $keys/cert.pem matches the key|token|KORVELIN_SIGN_CERTS=$keys/cert.pem
+an EC key whose file starts with an RSA certificate|Smart App Control accepts RSA signatures only|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign-ec KORVELIN_SIGN_CERTS=$keys/rsa-then-ec.pem
+a release with no key|a release is signed, but no key is named|bare|--release
+a release with its time stamp declined|KORVELIN_SIGN_NO_TIMESTAMP is set|token|--release KORVELIN_SIGN_NO_TIMESTAMP=1
+an argument it does not take|'--relase' is no argument|bare|--relase
 an unreachable time-stamp server|Connection refused|token|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
 a missing module|KORVELIN_SIGN_PKCS11_MODULE: no file|token|KORVELIN_SIGN_PKCS11_MODULE=$keys/none.so
 a PIN after ';' in the key's URI|holds the PIN|token|KORVELIN_SIGN_PKCS11_KEY=$token_key;pin-value=$token_pin

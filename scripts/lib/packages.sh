@@ -14,17 +14,18 @@ desktop_packages=(xdg-utils chromium zenity python3)
 # its codes. The tests want it.
 msi_packages=(wixl msitools faketime python3)
 # A vendor's release signed with a key on a token: SoftHSM2 stands in for
-# the token, OpenSC's pkcs11-tool makes the key on it.
-signing_test_packages=(softhsm2 opensc)
+# the token.
+signing_test_packages=(softhsm2)
 # The tests hold the Unicode tables against Unicode's own files.
 test_packages=(unicode-data iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
                clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}")
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; osslsigncode signs a vendor's release, through
-# OpenSSL's PKCS#11 engine where the key is on a token; the rest check what
-# comes out, openssl making throwaway certificates and answering for a
-# time-stamp authority.
-package_packages=(dpkg-dev file osslsigncode libengine-pkcs11-openssl desktop-file-utils lintian
+# OpenSSL's PKCS#11 engine where the key is on a token, whose public half
+# OpenSC's pkcs11-tool reads (the tests make their key with it); the rest
+# check what comes out, openssl making throwaway certificates and answering
+# for a time-stamp authority.
+package_packages=(dpkg-dev file osslsigncode libengine-pkcs11-openssl opensc desktop-file-utils lintian
                   appstream openssl)
 
 ensure_packages() {

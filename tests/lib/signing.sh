@@ -9,7 +9,8 @@ token_pin=pin-$RANDOM$RANDOM-of-the-token
 
 # A token of its own (SOFTHSM2_CONF), an RSA key made on it, and a
 # certificate over that key, signed on the token; an EC key and its
-# certificate beside them, which Smart App Control would not accept.
+# certificate beside them, which Smart App Control would not accept; and
+# both certificates in one file, in either order.
 make_token() {
     mkdir -p "$keys/tokens" &&
         printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' \
@@ -31,13 +32,15 @@ make_token() {
 rsa:3072 01 codesign token-cert.pem
 EC:prime256v1 02 codesign-ec ec-token-cert.pem
 KEYS
+    cat "$keys/token-cert.pem" "$keys/ec-token-cert.pem" > "$keys/rsa-then-ec.pem" &&
+        cat "$keys/ec-token-cert.pem" "$keys/token-cert.pem" > "$keys/ec-then-rsa.pem"
 }
 # The variables a vendor sets for a key on a token.
 token_settings=(KORVELIN_SIGN_PKCS11_MODULE=$softhsm_module
                 "KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign"
                 KORVELIN_SIGN_PASSWORD_FILE=${keys:?}/pin KORVELIN_SIGN_CERTS=$keys/token-cert.pem)
 
-make_pkcs12() {  # vendor.p12 with an RSA key, ec.p12 with an EC one
+make_pkcs12() {  # vendor.p12 with an RSA key, ec.p12 with an EC one, other.p12 (below)
     printf 'throwaway\n' > "$keys/password" &&
         openssl req -x509 -newkey rsa:2048 -noenc -days 2 -subj "/CN=Korvelin Detect test vendor" \
             -addext extendedKeyUsage=codeSigning -keyout "$keys/key.pem" -out "$keys/cert.pem" 2> /dev/null &&
@@ -46,7 +49,14 @@ make_pkcs12() {  # vendor.p12 with an RSA key, ec.p12 with an EC one
         openssl pkcs12 -export -inkey "$keys/key.pem" -in "$keys/cert.pem" -out "$keys/vendor.p12" \
             -passout "file:$keys/password" &&
         openssl pkcs12 -export -inkey "$keys/ec-key.pem" -in "$keys/ec-cert.pem" -out "$keys/ec.p12" \
-            -passout "file:$keys/password"
+            -passout "file:$keys/password" &&
+        # Someone else's key, certified by the vendor's, its chain carrying
+        # the vendor's certificate.
+        openssl req -new -newkey rsa:2048 -noenc -subj "/CN=Someone else" -keyout "$keys/other-key.pem" 2> /dev/null |
+        openssl x509 -req -days 2 -CA "$keys/cert.pem" -CAkey "$keys/key.pem" \
+            -extfile <(echo extendedKeyUsage=codeSigning) -out "$keys/other-cert.pem" 2> /dev/null &&
+        openssl pkcs12 -export -inkey "$keys/other-key.pem" -in "$keys/other-cert.pem" -certfile "$keys/cert.pem" \
+            -out "$keys/other.p12" -passout "file:$keys/password"
 }
 pkcs12_settings=(KORVELIN_SIGN_PKCS12=$keys/vendor.p12 KORVELIN_SIGN_PASSWORD_FILE=$keys/password)
 
