@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -27,19 +28,43 @@ bool is_own_window();
 // Shows "Press Enter to close" and waits for a line of input (or its end).
 void wait_for_enter();
 
-// Waits in an own window for S (true) or Enter (false), ignoring other
-// keys; false at the input's end.
-bool wait_for_save_key();
+// A key pressed or released in an own window: the key itself, whatever
+// character the keyboard's layout gives it (Windows' virtual-key code),
+// and whether Ctrl or Alt was held.
+struct key_event {
+    bool down = true;
+    unsigned key = 0;
+    bool ctrl = false;
+    bool alt = false;
+};
+
+// The next key event of an own window's input; none at the input's end.
+std::optional<key_event> read_key();
+
+// The system's reason a step of saving failed: an error code, or an
+// HRESULT where the system gave one.
+struct save_error {
+    int code = 0;
+    bool hresult = false;
+};
+
+// A report file being written, and the name to remove it by.
+struct report_file {
+    std::FILE* stream = nullptr;
+    wchar_t* name = nullptr;  // allocated; released by close_report_file()
+};
 
 // Creates a new file for a report in the user's Documents folder (the
-// known folder, which follows OneDrive's folder backup), named after the
-// date and time so that no earlier one is replaced, and writes its full
-// path, UTF-8, into path. Null on failure, with the system's error in
-// error.
-std::FILE* create_report_file(std::span<char> path, int& error);
+// known folder, which follows OneDrive's folder backup), however long its
+// path, named after the date and time so that no earlier one is replaced,
+// and writes its full path, UTF-8, into path. Lines written end in CRLF,
+// as Notepad of every Windows reads them, and as a piped report's do. No
+// stream on failure, with the system's error in error, and no file.
+report_file create_report_file(std::span<char> path, save_error& error);
 
-// Closes what create_report_file() opened: 0 when everything written is
-// in the file, or the system's error.
-int close_report_file(std::FILE* file);
+// Closes what create_report_file() opened: no error when everything
+// written is in the file; otherwise the file is removed, and the error is
+// the system's.
+save_error close_report_file(report_file& file);
 
 }  // namespace console

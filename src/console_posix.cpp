@@ -11,13 +11,17 @@ bool is_own_window() { return false; }
 
 void wait_for_enter() {}
 
-bool wait_for_save_key() { return false; }
+std::optional<key_event> read_key() { return std::nullopt; }
 
-std::FILE* create_report_file(std::span<char>, int& error) {
-    error = ENOTSUP;  // a terminal's output is redirected instead
-    return nullptr;
+report_file create_report_file(std::span<char>, save_error& error) {
+    error = {ENOTSUP};  // a terminal's output is redirected instead
+    return {};
 }
 
-int close_report_file(std::FILE* file) { return std::fclose(file) == 0 ? 0 : errno; }
+save_error close_report_file(report_file& file) {
+    const int closed = std::fclose(file.stream);
+    file = {};
+    return {closed == 0 ? 0 : errno};
+}
 
 }  // namespace console

@@ -1,12 +1,14 @@
 #include <windows.h>
-#include <conio.h>
 #include <fcntl.h>
 #include <io.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+#include <iterator>
+#include <string_view>
 
 #include "console.h"
 #include "utf8.h"
@@ -21,9 +23,10 @@ void write(std::FILE* out, std::string_view text) {
         return;
     }
     std::fflush(out);  // what went out through the C library comes first
-    // A UTF-8 text never takes more UTF-16 units than it has bytes.
-    wchar_t wide[longest_write];
-    static_assert(sizeof wide / sizeof *wide >= longest_write);
+    // A UTF-8 text never takes more UTF-16 units than it has bytes: the
+    // report's longest line fits.
+    wchar_t wide[4096];
+    static_assert(std::size(wide) >= detect::longest_line);
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(),
                                            static_cast<int>(std::min(text.size(), longest_write)),
                                            wide, static_cast<int>(sizeof wide / sizeof *wide));
@@ -55,47 +58,41 @@ void wait_for_enter() {
     }
 }
 
-bool wait_for_save_key() {
-    for (;;) {
-        switch (_getwch()) {
-        case L's':
-        case L'S': return true;
-        case L'\r':
-        case L'\n':
-        case WEOF: return false;
-        default: break;
+std::optional<key_event> read_key() {
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &read) != 0 && read == 1) {
+        if (record.EventType == KEY_EVENT) {
+            const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+            const DWORD held = key.dwControlKeyState;
+            return key_event{key.bKeyDown != 0, key.wVirtualKeyCode,
+                             (held & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0,
+                             (held & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0};
         }
     }
+    return std::nullopt;
 }
 
-std::FILE* create_report_file(std::span<char> path, int& error) {
-    // FOLDERID_Documents, spelt out: mingw's is in libuuid.
-    constexpr GUID documents = {0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
-    wchar_t* folder = nullptr;
-    const HRESULT found = SHGetKnownFolderPath(documents, 0, nullptr, &folder);
-    if (FAILED(found)) {
-        CoTaskMemFree(folder);
-        error = static_cast<int>(found);
-        return nullptr;
-    }
-    // Built by hand: swprintf would bring mingw's own printf into the exe.
-    wchar_t name[MAX_PATH + 64];
-    std::size_t length = std::min(std::wcslen(folder), static_cast<std::size_t>(MAX_PATH));
-    std::wmemcpy(name, folder, length);
+namespace {
+
+// "korvelin-report-YYYY-MM-DD-HHMMSS.txt", built by hand: swprintf would
+// bring mingw's own printf into the exe.
+constexpr std::size_t file_name_length = 37;
+void write_file_name(wchar_t* name) {
     const auto append = [&](const wchar_t* text) {
         for (; *text != L'\0'; ++text) {
-            name[length++] = *text;
+            *name++ = *text;
         }
     };
     const auto append_number = [&](unsigned value, int digits) {
         for (int i = digits - 1; i >= 0; --i, value /= 10) {
-            name[length + static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + value % 10);
+            name[i] = static_cast<wchar_t>(L'0' + value % 10);
         }
-        length += static_cast<std::size_t>(digits);
+        name += digits;
     };
     SYSTEMTIME now;
     GetLocalTime(&now);
-    append(L"\\korvelin-report-");
+    append(L"korvelin-report-");
     append_number(now.wYear, 4);
     for (const WORD part : {now.wMonth, now.wDay}) {
         append(L"-");
@@ -106,36 +103,105 @@ std::FILE* create_report_file(std::span<char> path, int& error) {
         append_number(part, 2);
     }
     append(L".txt");
-    name[length] = L'\0';
+    *name = L'\0';
+}
+
+// The report's full name in folder, made whole (GetFullPathNameW) and
+// prefixed with \\?\ or \\?\UNC\, which lifts MAX_PATH: a Documents folder
+// redirected to OneDrive or a roaming profile may be deep. Allocated; null
+// with the system's error.
+wchar_t* long_report_name(const wchar_t* folder, DWORD& error) {
+    const std::size_t folder_length = std::wcslen(folder);
+    auto* plain = static_cast<wchar_t*>(std::malloc((folder_length + file_name_length + 2) * sizeof(wchar_t)));
+    if (plain == nullptr) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    std::wmemcpy(plain, folder, folder_length);
+    plain[folder_length] = L'\\';
+    write_file_name(plain + folder_length + 1);
+    constexpr std::wstring_view local = L"\\\\?\\", unc = L"\\\\?\\UNC\\";
+    const DWORD needed = GetFullPathNameW(plain, 0, nullptr, nullptr);
+    auto* name = needed == 0 ? nullptr : static_cast<wchar_t*>(std::malloc((unc.size() + needed) * sizeof(wchar_t)));
+    wchar_t* whole = name == nullptr ? nullptr : name + unc.size();
+    if (whole == nullptr || GetFullPathNameW(plain, needed, whole, nullptr) + 1 != needed) {
+        error = needed == 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        std::free(plain);
+        std::free(name);
+        return nullptr;
+    }
+    std::free(plain);
+    const std::wstring_view path{whole};
+    if (path.starts_with(local)) {
+        std::wmemmove(name, whole, path.size() + 1);
+    } else if (path.starts_with(L"\\\\")) {  // \\server\share: \\?\UNC\server\share
+        std::wmemcpy(whole + 2 - unc.size(), unc.data(), unc.size());
+        std::wmemmove(name, whole + 2 - unc.size(), path.size() - 2 + unc.size() + 1);
+    } else {
+        std::wmemcpy(whole - local.size(), local.data(), local.size());
+        std::wmemmove(name, whole - local.size(), path.size() + local.size() + 1);
+    }
+    return name;
+}
+
+}  // namespace
+
+report_file create_report_file(std::span<char> path, save_error& error) {
+    // FOLDERID_Documents, spelt out: mingw's is in libuuid.
+    constexpr GUID documents = {0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
+    wchar_t* folder = nullptr;
+    const HRESULT found = SHGetKnownFolderPath(documents, 0, nullptr, &folder);
+    DWORD failure = 0;
+    wchar_t* name = FAILED(found) ? nullptr : long_report_name(folder, failure);
     CoTaskMemFree(folder);
-    detect::utf8_from_utf16({reinterpret_cast<const char16_t*>(name), std::wcslen(name)}, path);
+    if (name == nullptr) {
+        error = FAILED(found) ? save_error{static_cast<int>(found), true} : save_error{static_cast<int>(failure)};
+        return {};
+    }
+    // As Windows spells it for a person, without the prefix.
+    const std::wstring_view shown = std::wstring_view{name}.starts_with(L"\\\\?\\UNC\\")
+                                        ? std::wstring_view{name + 6}
+                                        : std::wstring_view{name + 4};
+    detect::utf8_from_utf16({reinterpret_cast<const char16_t*>(shown.data()), shown.size()}, path);
+    if (shown.data() == name + 6) {
+        path[0] = '\\';  // "C\server\share" back to "\\server\share"
+    }
     // A new file or none: an earlier report is never written over.
     HANDLE handle = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = static_cast<int>(GetLastError());
-        return nullptr;
+        error = {static_cast<int>(GetLastError())};
+        std::free(name);
+        return {};
     }
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-    std::FILE* file = descriptor < 0 ? nullptr : _fdopen(descriptor, "wb");
-    if (file == nullptr) {
-        error = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+    // In text mode, which ends each line in CRLF as a piped stdout does.
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    std::FILE* stream = descriptor < 0 ? nullptr : _fdopen(descriptor, "w");
+    if (stream == nullptr) {
+        error = {static_cast<int>(ERROR_NOT_ENOUGH_MEMORY)};
         if (descriptor < 0) {
             CloseHandle(handle);
         } else {
             _close(descriptor);
         }
+        DeleteFileW(name);
+        std::free(name);
+        return {};
     }
-    return file;
+    return {stream, name};
 }
 
-int close_report_file(std::FILE* file) {
+save_error close_report_file(report_file& file) {
     // The C library keeps the system's own error beside errno.
-    const bool written = std::ferror(file) == 0;
+    const bool written = std::ferror(file.stream) == 0;
     _doserrno = 0;
-    if (std::fclose(file) == 0 && written) {
-        return 0;
+    save_error error;
+    if (std::fclose(file.stream) != 0 || !written) {
+        error.code = _doserrno != 0 ? static_cast<int>(_doserrno) : static_cast<int>(ERROR_WRITE_FAULT);
+        DeleteFileW(file.name);  // no half a report left behind
     }
-    return _doserrno != 0 ? static_cast<int>(_doserrno) : static_cast<int>(ERROR_WRITE_FAULT);
+    std::free(file.name);
+    file = {};
+    return error;
 }
 
 }  // namespace console

@@ -1,3 +1,5 @@
+// The report's last line, what the launcher would do and why, and the
+// system's words for an error, as every line of the report gives them.
 #include <algorithm>
 
 #include "net.h"
@@ -19,8 +21,9 @@ void add(text_line& line, const Parts&... parts) {
 static_assert(report_words + (max_listed_senders + 1) * (longest_address + 2) + 2 * longest_error_text <
               longest_line);
 
-// "Network is unreachable (error 101)", in the system's own words.
-void add_error(text_line& line, net::error_code code) {
+// "Network is unreachable (error 101)", in the system's own words; an
+// HRESULT's number as 0x80070002.
+void add_error(text_line& line, net::error_code code, bool hresult = false) {
     char text[error_text_size] = {};
     net::describe_error(code, text);
     // The system's words are text from outside too: a message may hold
@@ -29,8 +32,17 @@ void add_error(text_line& line, net::error_code code) {
     // Negated as unsigned: -INT_MIN does not fit an int, nor a 32-bit long.
     const unsigned long magnitude =
         code < 0 ? 0UL - static_cast<unsigned long>(code) : static_cast<unsigned long>(code);
-    add(line, escape_text(words, true).view(), words.empty() ? "error " : " (error ",
-        code < 0 ? "-" : "", decimal_text(magnitude).text, words.empty() ? "" : ")");
+    char hex[11] = "0x";
+    for (int digit = 0; digit < 8; ++digit) {
+        hex[2 + digit] = "0123456789ABCDEF"[(static_cast<unsigned>(code) >> (28 - 4 * digit)) & 0xF];
+    }
+    add(line, escape_text(words, true).view(), words.empty() ? "error " : " (error ");
+    if (hresult) {
+        add(line, hex);
+    } else {
+        add(line, code < 0 ? "-" : "", decimal_text(magnitude).text);
+    }
+    add(line, words.empty() ? "" : ")");
 }
 
 // " It judges the first answer only; accepted ones came later from A, B."
@@ -54,6 +66,12 @@ void add_later_accepted(text_line& line, const probe_report& report, std::string
 text_line error_text(net::error_code code) {
     text_line line;
     add_error(line, code);
+    return line;
+}
+
+text_line hresult_text(net::error_code code) {
+    text_line line;
+    add_error(line, code, true);
     return line;
 }
 

@@ -4,11 +4,13 @@
 // "Server wasn't found"; 2: nothing could be asked, or a wrong argument.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "console.h"
 #include "net.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "save_key.h"
 #include "system_dlls.h"
 
 #ifndef KORVELIN_VERSION
@@ -28,27 +30,47 @@ constexpr const char* usage =
 static_assert(detect::discovery_attempts * detect::reply_wait_microseconds == 2500000,
               "the usage names how long the probe listens");
 
+// Waits for S (true) or Enter (false); false at the input's end.
+bool save_chosen() {
+    for (std::optional<console::key_event> key; (key = console::read_key());) {
+        switch (detect::choice_for(*key)) {
+        case detect::key_choice::save: return true;
+        case detect::key_choice::close: return false;
+        case detect::key_choice::ignore: break;
+        }
+    }
+    return false;
+}
+
+// The system's reason, with an HRESULT as Windows' own tools print one.
+detect::text_line save_error_text(const console::save_error& error) {
+    return error.hresult ? detect::hresult_text(error.code) : detect::error_text(error.code);
+}
+
 // In a window of its own, which closes with the program, the report can be
 // kept as a file for whoever helps.
 void offer_to_save(const detect::probe_report& report) {
     console::write(stdout, "\nPress S to save this report, or Enter to close");
-    if (!console::wait_for_save_key()) {
+    if (!save_chosen()) {
         return;
     }
-    char path[1024] = {};
-    int error = 0;
-    std::FILE* file = console::create_report_file(path, error);
-    if (file != nullptr) {
-        detect::print_report(file, report, KORVELIN_VERSION);
+    // As Windows spells it, so that the person can find it; escaped, as
+    // any text from the system.
+    char path[detect::longest_line / detect::escaped_byte] = {};
+    console::save_error error;
+    console::report_file file = console::create_report_file(path, error);
+    const bool created = file.stream != nullptr;
+    if (created) {
+        detect::print_report(file.stream, report, KORVELIN_VERSION);
         error = console::close_report_file(file);
     }
-    if (file == nullptr || error != 0) {
-        console::write(stdout, "\n\nThe report could not be saved: ");
-        console::write(stdout, detect::error_text(error).view());
+    if (error.code != 0) {
+        console::write(stdout, created ? "\n\nThe report could not be written, and its file was removed: "
+                                       : "\n\nThe report could not be saved: ");
+        console::write(stdout, save_error_text(error).view());
     } else {
-        // As Windows spells it, so that the person can find it.
         console::write(stdout, "\n\nSaved this report as ");
-        console::write(stdout, path);
+        console::write(stdout, detect::escape_text(path, true).view());
     }
     console::write(stdout, "\n");
     console::wait_for_enter();

@@ -1,3 +1,5 @@
+// The probe's report: its sections, and the columns that keep it readable
+// in any script.
 #include "probe_report.h"
 
 #include <algorithm>
@@ -17,9 +19,15 @@ void add(text_line& line, const Parts&... parts) {
     (add_text(line, std::string_view{parts}), ...);
 }
 
-void add_padded(text_line& line, std::string_view text, std::size_t width) {
-    add(line, text);
-    for (std::size_t used = display_width(text); used < width; ++used) {
+// A name that holds right-to-left letters is isolated (U+2068 ... U+2069),
+// so that software applying the bidirectional algorithm, a ticket's page
+// among them, keeps the row's columns: the line's direction comes from the
+// report's own words, and the padding and the address stay after the name.
+// A name's own isolates are escaped, so every raw one is the report's.
+void add_padded_name(text_line& line, std::string_view name, std::size_t width) {
+    const bool isolated = has_right_to_left(name);
+    add(line, isolated ? "\u2068" : "", name, isolated ? "\u2069" : "");
+    for (std::size_t used = display_width(name); used < width; ++used) {
         add_text(line, " ");
     }
 }
@@ -125,7 +133,7 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
     // kept between the two would take 256 KiB of stack.
     const auto shown_name = [&](std::size_t row) {
         const char* name = report.names[row].text;
-        return escape_text(name[0] != '\0' ? name : "-", net::names_are_utf8);
+        return escape_text(name[0] != '\0' ? name : "-", report.names_utf8);
     };
     std::size_t name_width = min_name_width;
     for (std::size_t row = 0; row < plan.count; ++row) {
@@ -135,7 +143,7 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
     for (std::size_t row = 0; row < plan.count; ++row) {
         const segment_decision& decision = plan.rows[row];
         add(line, "  ");
-        add_padded(line, shown_name(row).view(), name_width);
+        add_padded_name(line, shown_name(row).view(), name_width);
         const std::size_t column = line.length;
         add(line, " ", dotted_text(decision.row.address).text, "/",
             decimal_text(prefix_length(decision.row.netmask)).text);

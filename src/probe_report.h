@@ -28,6 +28,9 @@ inline constexpr std::size_t longest_error_text =
 // "The system's words (error N)", escaped like any outside text.
 text_line error_text(net::error_code code);
 
+// The same for an HRESULT: "The system's words (error 0x80070002)".
+text_line hresult_text(net::error_code code);
+
 // What the launcher would do on this PC now, and why, in one line.
 text_line conclusion(const probe_report& report);
 

@@ -34,11 +34,12 @@ text_line escape_text(std::string_view bytes, bool keep_utf8) {
         std::size_t character = keep_utf8 && value >= 0x80 ? utf8_character_length(rest) : 0;
         // A C1 control (U+0080 to U+009F) is a character too, but some
         // terminals obey it; a bidi override or a zero-width character
-        // reorders or hides what follows it wherever the text is pasted.
-        // Both are escaped like the bytes below 0x20.
+        // reorders or hides what follows it wherever the text is pasted,
+        // and a default-ignorable one shows as nothing. All are escaped
+        // like the bytes below 0x20.
         if (character > 0) {
             const char32_t c = utf8_code_point(rest, character);
-            if (c < 0xA0 || reorders_or_hides(c)) {
+            if (c < 0xA0 || must_be_escaped(c)) {
                 character = 0;
             }
         }

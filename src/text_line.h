@@ -42,7 +42,8 @@ struct dotted_text {
 // The bytes as text that reads back unambiguously: every byte outside
 // 0x20 to 0x7E as \xNN and the backslash as \\; with keep_utf8, whole
 // UTF-8 characters stay as they are, except the C1 controls and the
-// characters that reorder or hide text, whose bytes are escaped.
+// characters that reorder or hide text or show as nothing, whose bytes are
+// escaped.
 text_line escape_text(std::string_view bytes, bool keep_utf8);
 
 }  // namespace detect

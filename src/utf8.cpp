@@ -91,17 +91,34 @@ char32_t utf8_code_point(std::string_view bytes, std::size_t length) {
     return c;
 }
 
-bool reorders_or_hides(char32_t c) { return in_ranges(c, reorders_or_hides_ranges()); }
+bool must_be_escaped(char32_t c) { return in_ranges(c, escaped_ranges()); }
 
 std::size_t display_width(std::string_view text) {
     std::size_t columns = 0;
     for (std::size_t i = 0; i < text.size();) {
         const std::string_view rest{text.data() + i, text.size() - i};
         const std::size_t length = std::max<std::size_t>(utf8_character_length(rest), 1);
-        columns += length > 1 && in_ranges(utf8_code_point(rest, length), two_column_ranges()) ? 2 : 1;
+        const char32_t c = length > 1 ? utf8_code_point(rest, length) : 0;
+        if (length == 1) {
+            ++columns;
+        } else if (!in_ranges(c, no_column_ranges()) && !must_be_escaped(c)) {
+            columns += in_ranges(c, two_column_ranges()) ? 2 : 1;
+        }
         i += length;
     }
     return columns;
+}
+
+bool has_right_to_left(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::string_view rest{text.data() + i, text.size() - i};
+        const std::size_t length = std::max<std::size_t>(utf8_character_length(rest), 1);
+        if (length > 1 && in_ranges(utf8_code_point(rest, length), right_to_left_ranges())) {
+            return true;
+        }
+        i += length;
+    }
+    return false;
 }
 
 std::string_view without_final_stop(std::string_view text) {

@@ -22,14 +22,19 @@ std::size_t utf8_character_length(std::string_view bytes);
 // with, utf8_character_length(bytes) long (1 for ASCII).
 char32_t utf8_code_point(std::string_view bytes, std::size_t length);
 
-// Whether c reorders or hides the text around it when shown: a format
-// character or a line or paragraph separator (unicode_tables.h).
-bool reorders_or_hides(char32_t c);
+// Whether c must be escaped to be seen: it reorders or hides the text
+// around it, or shows as nothing (unicode_tables.h).
+bool must_be_escaped(char32_t c);
 
-// The columns UTF-8 text takes in a terminal: two for each East Asian
-// Wide or Fullwidth character, one for every other character and for each
-// byte that starts none.
+// The columns UTF-8 text takes in a terminal: none for a combining mark, a
+// Hangul medial or final jamo and a character that must be escaped (it
+// shows as nothing raw); two for each East Asian Wide or Fullwidth
+// character; one for every other character and for each byte that starts
+// none.
 std::size_t display_width(std::string_view text);
+
+// Whether UTF-8 text holds a character written right to left.
+bool has_right_to_left(std::string_view text);
 
 // A system message without what ends it: line ends, spaces and one final
 // full stop, in whatever script ('.', '\u3002', '\uFF0E', '\uFF61', '\u0964',

@@ -59,13 +59,24 @@ check "Linux korvelin-detect's calls fortified" grep -q ' U __[a-z]*_chk@' <<< "
 # The libraries form a tree: one needs another when it leaves undefined a
 # symbol the other defines, and none needs itself through others (tsort
 # finds such a loop). From the symbols, since CMake's graph shows only
-# what each library declares.
+# what each library declares; no nm, no library or an nm that fails is a
+# failure, and so is a graph without the one need every build has.
+library_tree() {  # library_tree BUILD-DIR NM
+    local libraries=("$1"/lib*.a) a b undefined defined needs=
+    [ -e "${libraries[0]}" ] || { echo "no library in $1"; return 1; }
+    for a in "${libraries[@]}"; do
+        undefined=$("$2" -u -j "$a") || { echo "$2 failed on $a"; return 1; }
+        for b in "${libraries[@]}"; do
+            defined=$("$2" --defined-only -j "$b") || { echo "$2 failed on $b"; return 1; }
+            [ "$a" = "$b" ] || ! grep -qxFf <(grep -v ':$' <<< "$defined" | grep .) <<< "$undefined" ||
+                needs+="${a##*/lib} ${b##*/lib}"$'\n'
+        done
+    done
+    grep -qx 'detect.a text.a' <<< "$needs" && ! grep -q '^text.a ' <<< "$needs" && tsort <<< "$needs" > /dev/null
+}
 for build in "$windows_build:x86_64-w64-mingw32-nm" "$linux_build:nm"; do
-    needs=$(for a in "${build%%:*}"/lib*.a; do for b in "${build%%:*}"/lib*.a; do
-        [ "$a" = "$b" ] || ! grep -qxFf <("${build#*:}" --defined-only -j "$b") <("${build#*:}" -u -j "$a") ||
-            echo "${a##*/lib} ${b##*/lib}"; done; done 2> /dev/null)
     check "${build%%:*}: text needs no other library, and no library needs itself through others" \
-        eval '! grep -q "^text.a " <<< "$needs" && tsort <<< "$needs" > /dev/null 2>&1'
+        library_tree "${build%%:*}" "${build#*:}"
 done
 
 [ "$failures" = 0 ]

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <span>
@@ -18,6 +20,7 @@
 #include "ipv4_text.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "save_key.h"
 #include "segments.h"
 
 using namespace std::string_literals;
@@ -374,6 +377,14 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
         }
     }
     const std::string four_windows = " 500 500 500 500";
+    // Four adapters, down, named in four scripts: CJK at two columns a
+    // character, Thai with its marks, Hebrew and Arabic.
+    const fake_script four_scripts = {
+        .interfaces = {lan(ipv4(10, 2, 0, 1), 24, 2, "b"), lan(ipv4(10, 3, 0, 1), 24, 3, "b"),
+                       lan(ipv4(10, 4, 0, 1), 24, 4, "b"), lan(ipv4(10, 5, 0, 1), 24, 5, "b")},
+        .names = {"\u4ee5\u592a\u7f51\u4ee5\u592a\u7f51\u4ee5\u592a\u7f51",
+                  "\u0e2d\u0e35\u0e40\u0e17\u0e2d\u0e23\u0e4c\u0e40\u0e19\u0e47\u0e15",
+                  "\u05d0\u05ea\u05e8\u05e0\u05d8", "\u0625\u064a\u062b\u0631\u0646\u062a"}};
     const probe_case cases[] = {
         {"the first datagram accepted, the window closing 500 ms after the sends",
          {.wait_results = {1, 1}, .replies = {{valid_reply, server}, {valid_reply, server}}},
@@ -451,6 +462,13 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
          " 10.200.0.2 1 accepted", 0, 0, "korvelin-detect would open http://10.200.0.2", "",
          "korvelin-probe test: one discovery as korvelin-detect makes it\n"
          "DLLs could not be kept to System32: text of 127 (error 127)", 127},
+        {"names in any script padded to the widest, right-to-left ones isolated", four_scripts, "", 0, 1,
+         box + "nothing answered. See Troubleshooting in the README: a server behind a router, "
+               "across a full-tunnel VPN, or a firewall that drops the request or the answer.",
+         "", "  \u4ee5\u592a\u7f51\u4ee5\u592a\u7f51\u4ee5\u592a\u7f51 10.2.0.1/24         skipped: down\n"
+             "  \u0e2d\u0e35\u0e40\u0e17\u0e2d\u0e23\u0e4c\u0e40\u0e19\u0e47\u0e15           10.3.0.1/24         skipped: down\n"
+             "  \u2068\u05d0\u05ea\u05e8\u05e0\u05d8\u2069              10.4.0.1/24         skipped: down\n"
+             "  \u2068\u0625\u064a\u062b\u0631\u0646\u062a\u2069             10.5.0.1/24         skipped: down"},
         {"no socket", {.socket_opens = {false, false}}, "", 0, 2,
          box + "no UDP socket could be opened: text of 101 (error 101)."},
     };
@@ -463,6 +481,8 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
 
         detect::probe_report report = detect::run_probe();
         report.dll_search_error = c.dll_search_error;
+        // Names given are a Windows adapter's: UTF-8 text.
+        report.names_utf8 = report.names_utf8 || !c.script.names.empty();
 
         std::string senders;
         for (const detect::probe_sender& sender : report.listed()) {
@@ -489,9 +509,35 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
             EXPECT_NE(fake().written.find(c.shown + "\n"), std::string::npos) << fake().written;
         }
         EXPECT_NE(fake().written.find("\n" + c.conclusion + "\n"), std::string::npos);
+        // Each report for bidi_columns.sh, which lays it out as a ticket's page would.
+        if (const char* reports = std::getenv("KORVELIN_REPORT_DIR")) {
+            std::ofstream(reports + "/"s + std::to_string(&c - cases) + ".txt") << fake().written;
+        }
         if (c.script.socket_opens.empty()) {
             EXPECT_EQ(fake().payloads.size() - fake().copies.size(), 5u) << "the launcher's five attempts";
         }
+    }
+}
+
+TEST(SaveKey, SavesOnTheSKeyOfAnyLayoutAloneAndClosesOnEnter) {
+    using detect::key_choice;
+    const struct {
+        const char* name;
+        console::key_event key;
+        key_choice choice;
+    } cases[] = {
+        {"S, whatever letter the layout gives it", {true, detect::key_s}, key_choice::save},
+        {"S released", {false, detect::key_s}, key_choice::ignore},
+        {"Ctrl+S", {true, detect::key_s, true}, key_choice::ignore},
+        {"Alt+S", {true, detect::key_s, false, true}, key_choice::ignore},
+        {"AltGr+S (Ctrl and Alt)", {true, detect::key_s, true, true}, key_choice::ignore},
+        {"Delete (once 0xE0, then 'S')", {true, 0x2E}, key_choice::ignore},
+        {"Ctrl+Left (once 0xE0, then 's')", {true, 0x25, true}, key_choice::ignore},
+        {"Enter, and the keypad's, which Windows reports alike", {true, detect::key_enter}, key_choice::close},
+        {"Enter released", {false, detect::key_enter}, key_choice::ignore},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detect::choice_for(c.key), c.choice) << c.name;
     }
 }
 

@@ -16,8 +16,9 @@ msi_packages=(wixl msitools faketime python3)
 # A vendor's release signed with a key on a token: SoftHSM2 stands in for
 # the token.
 signing_test_packages=(softhsm2)
-# The tests hold the Unicode tables against Unicode's own files.
-test_packages=(unicode-data iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
+# The tests hold the Unicode tables against Unicode's own files, and lay
+# the report out with the bidirectional algorithm (fribidi).
+test_packages=(unicode-data libfribidi-bin iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
                clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}")
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; osslsigncode signs a vendor's release, through

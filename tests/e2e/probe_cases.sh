@@ -149,8 +149,19 @@ case_double-click() {
     [ "$platform" = wine ] || { echo "SKIP: a console window of its own is Windows' alone"; exit 77; }
     start_responder
     cp "$probe" "$WINEPREFIX/drive_c/korvelin-probe.exe"
+    # Documents redirected deep, as OneDrive or a roaming profile may: the
+    # report's full name 291 characters long, past MAX_PATH (260). (Wine's
+    # shell32 reads a redirected folder of up to MAX_PATH characters alone,
+    # and falls back to the default past it.)
+    local home user deep=Documents window
+    home=$(ls -d "$WINEPREFIX"/drive_c/users/*/Documents | grep -v /Public/ | head -n 1)
+    user=$(basename "$(dirname "$home")")
+    for _ in 1 2 3 4 5; do deep+='\a-folder-redirected-by-the-administrator-deep'; done
+    mkdir -p "$WINEPREFIX/drive_c/users/$user/${deep//\\//}"
+    wine_run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' \
+        /v Personal /t REG_EXPAND_SZ /d "C:\\users\\$user\\$deep" /f > /dev/null 2>&1
     on_client "$wine64" start /wait 'C:\korvelin-probe.exe' > /dev/null 2>&1 &
-    local clicked=$! window
+    local clicked=$!
     check "a console window of its own" retry_for 20 window_named 'C:\\korvelin-probe\.exe'
     # Its five requests, then 500 ms of listening: by a second later it
     # would have ended, unless it waits.
@@ -158,10 +169,16 @@ case_double-click() {
     sleep 1
     mkdir -p "$artifacts" && on_display import -window root "$artifacts/console.png"
     check "still open after its report, waiting" kill -0 "$clicked"
+    saved() { saved=$(find -L "$home" -name 'korvelin-report-*.txt'); [ -n "$saved" ]; }
+    # Delete and Ctrl+Left once came as two characters, the second an 'S'
+    # or an 's'.
+    on_display xdotool windowfocus "$window" key Delete ctrl+Left 2> /dev/null
+    check "Delete and Ctrl+Left save nothing" eval 'sleep 1; ! saved'
     on_display xdotool windowfocus "$window" key s 2> /dev/null
-    saved() { saved=$(ls "$WINEPREFIX"/drive_c/users/*/Documents/korvelin-report-*.txt 2> /dev/null); [ -n "$saved" ]; }
-    check "S saves the report in Documents" retry_for 5 saved
-    named_by_time() { [[ $saved =~ /Documents/korvelin-report-20[0-9]{2}-[01][0-9]-[0-3][0-9]-[0-9]{6}\.txt$ ]]; }
+    check "S saves the report" retry_for 5 saved
+    in_deep_documents() { [ "$(wc -l <<< "$saved")" = 1 ] && [[ $saved = *"/${deep//\\//}/korvelin-report-"* ]]; }
+    check "one file, where Documents leads, 291 characters from C:\\" in_deep_documents
+    named_by_time() { [[ $saved =~ /korvelin-report-20[0-9]{2}-[01][0-9]-[0-3][0-9]-[0-9]{6}\.txt$ ]]; }
     check "named by the date and time" named_by_time
     check "and waits again" eval 'sleep 0.5; kill -0 "$clicked"'
     on_display import -window root "$artifacts/saved.png"
@@ -173,9 +190,11 @@ case_double-click() {
     check "with exit status 1" test $? = 1
 
     run_probe
-    # The saved report is the one shown, but for the times it measured.
-    same_report() { diff <(sed 's/after [0-9]* ms/after N ms/' "$saved") <(sed 's/after [0-9]* ms/after N ms/' "$work/report"); }
-    check "the saved report holds what a run shows, as UTF-8 text" same_report
+    # The saved report is the one a piped run prints, byte for byte, CRLF
+    # line ends included, but for the times it measured.
+    same_report() { cmp <(sed 's/after [0-9]* ms/after N ms/' "$saved") <(sed 's/after [0-9]* ms/after N ms/' "$work/raw"); }
+    check "the saved report holds what a piped run prints, byte for byte" same_report
+    check "with CRLF line ends, as Notepad reads them" test "$(grep -c $'\r$' "$saved")" = "$(wc -l < "$saved")"
     cp "$saved" "$artifacts/" 2> /dev/null
     check "with its output piped, it does not wait" test "$status" = 1
     check "nor asks for a key" test -z "$(grep 'Press ' "$work/report")"

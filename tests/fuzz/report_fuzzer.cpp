@@ -1,12 +1,15 @@
 // libFuzzer target: the probe's report as a person pastes it into a ticket.
 // An input whose first byte is even is a script for the fake platform
-// (interface rows with arbitrary names, datagrams from arbitrary senders
-// taking arbitrary times, refused sends, failed waits and receives, the
-// system's text for its errors); an odd one is UTF-16, lone surrogates
-// included, through the Windows name conversion into the same escaping.
-// Whatever comes in, what goes out must be valid UTF-8 with no control
-// character but the newline, nothing that reorders or hides text, and no
-// line cut; and the probe's exit status must agree with the launcher.
+// (interface rows with names of arbitrary bytes or of characters of every
+// class that hides, joins or turns text, taken as a kernel's bytes or, as
+// on Windows, as UTF-8; datagrams from arbitrary senders taking arbitrary
+// times, refused sends, failed waits and receives, the system's text for
+// its errors); an odd one is UTF-16, lone surrogates included, through the
+// Windows name conversion into the same escaping. Whatever comes in, what
+// goes out must be valid UTF-8 with no control character but the newline,
+// nothing that reorders, hides or shows as nothing but the report's own
+// isolates around a name, and no line cut; and the probe's exit status
+// must agree with the launcher.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <iconv.h>
 
@@ -29,12 +32,23 @@ void fail(const char* what, const std::string& text) {
 }
 
 // Written out apart from the escaping's table: the characters of the
-// "Trojan Source" class that must never reach a ticket raw.
+// "Trojan Source" class, and those that show as nothing, that must never
+// reach a ticket raw. U+2068 and U+2069 are the report's own isolates.
 bool reorders_or_hides(char32_t c) {
-    return c == 0xAD || c == 0x061C || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
-           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+    return c == 0xAD || c == 0x034F || c == 0x061C || (c >= 0x115F && c <= 0x1160) ||
+           (c >= 0x180B && c <= 0x180F) || (c >= 0x200B && c <= 0x200F) ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2067) ||
+           (c >= 0x206A && c <= 0x206F) || c == 0x3164 || (c >= 0xFE00 && c <= 0xFE0F) ||
+           c == 0xFEFF || c == 0xFFA0 || (c >= 0xE0000 && c <= 0xE0FFF);
 }
+
+// Characters of every class a name may hold to hide, join or turn text,
+// and plain ones between them; a name is made of these, as UTF-8.
+constexpr const char* name_pieces[] = {
+    "a", "-", " ", "\u4ee5", "\u0e47", "\u0301", "\u094d", "\u1161", "\u11ab", "\ud7b0",
+    "\u05d0", "\u0627", "\u0625", "\u0660", "\u034f", "\u115f", "\u3164", "\ufe00", "\ufe0f",
+    "\uffa0", "\u2065", "\u2068", "\u2069", "\u202e", "\u200b", "\U000e0001", "\U000e0100",
+    "\U000e0fff", "\U000e01ef"};
 
 // iconv, not our own decoder, says whether the text is UTF-8.
 void check_pasteable(const std::string& text) {
@@ -50,7 +64,7 @@ void check_pasteable(const std::string& text) {
         fail("not UTF-8", text);
     }
     decoded.resize(decoded.size() - out_left / sizeof(char32_t));
-    std::size_t line_length = 0;
+    bool isolated = false;
     for (const char32_t c : decoded) {
         if ((c < 0x20 && c != U'\n') || (c >= 0x7F && c < 0xA0)) {
             fail("a control character", text);
@@ -58,9 +72,18 @@ void check_pasteable(const std::string& text) {
         if (reorders_or_hides(c)) {
             fail("a character that reorders or hides text", text);
         }
-        line_length = c == U'\n' ? 0 : line_length + 1;
-        // A cut line loses its newline too, and runs into the next.
-        if (line_length >= console::longest_write - 1) {
+        // The report's isolates come in pairs, one around a name.
+        if ((c == 0x2068 && isolated) || (c == 0x2069 && !isolated) || (c == U'\n' && isolated)) {
+            fail("an isolate out of its pair", text);
+        }
+        isolated = c == 0x2068 || (isolated && c != 0x2069);
+    }
+    // A cut line loses its newline too, and runs into the next; the limit
+    // is in bytes.
+    std::size_t line_bytes = 0;
+    for (const char byte : text) {
+        line_bytes = byte == '\n' ? 0 : line_bytes + 1;
+        if (line_bytes >= console::longest_write - 1) {
             fail("a line cut", text);
         }
     }
@@ -85,7 +108,15 @@ fake_script script_from(FuzzedDataProvider& input) {
                                      .broadcast = (flags & 2) != 0,
                                      .loopback = (flags & 4) != 0,
                                      .point_to_point = (flags & 8) != 0});
-        script.names.push_back(bytes(input, net::interface_name_size - 1));
+        std::string name;
+        if (input.ConsumeBool()) {
+            for (int piece = input.ConsumeIntegralInRange(0, 60); piece > 0; --piece) {
+                name += input.PickValueInArray(name_pieces);
+            }
+        } else {
+            name = bytes(input, net::interface_name_size - 1);
+        }
+        script.names.push_back(name.substr(0, net::interface_name_size - 1));
     }
     if (input.ConsumeBool()) {
         script.own_source = input.ConsumeIntegral<std::uint32_t>();
@@ -120,11 +151,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check_pasteable(std::string(detect::escape_text({name, length}, true).view()));
         return 0;
     }
+    const bool names_utf8 = input.ConsumeBool();  // a Windows adapter's
     const fake_script script = script_from(input);
     reset_fake(script);
     const bool launcher_opens = detect::find_korvelin_server() != nullptr;
     reset_fake(script);
-    const detect::probe_report report = detect::run_probe();
+    detect::probe_report report = detect::run_probe();
+    report.names_utf8 = names_utf8;
     detect::print_report(stdout, report, "fuzz");
     check_pasteable(fake().written);
     if ((detect::exit_status(report.outcome) == 0) != launcher_opens) {
