@@ -25,7 +25,7 @@ void write(std::FILE* out, std::string_view text) {
     std::fflush(out);  // what went out through the C library comes first
     // A UTF-8 text never takes more UTF-16 units than it has bytes: the
     // report's longest line fits.
-    wchar_t wide[4096];
+    wchar_t wide[8192];
     static_assert(std::size(wide) >= detect::longest_line);
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(),
                                            static_cast<int>(std::min(text.size(), longest_write)),

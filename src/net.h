@@ -137,6 +137,12 @@ bool send_datagram(socket_handle socket, const void* data, std::size_t size,
 // waits in whole milliseconds, rounded up; Winsock in microseconds.
 int wait_until_readable(socket_handle socket, long timeout_microseconds);
 
+// The same for two sockets, the probe's discovery socket and its direct
+// request's: less than 0 the wait failed, 0 timed out, otherwise 1 when
+// first is readable, plus 2 when second is. A second that is
+// invalid_socket is not waited on.
+int wait_until_either_readable(socket_handle first, socket_handle second, long timeout_microseconds);
+
 // A monotonic clock, in microseconds from an arbitrary start.
 std::int64_t monotonic_microseconds();
 

@@ -1,5 +1,5 @@
 // The Windows socket layer's calls that only the probe makes: the adapters'
-// names and the system's text for an error. Kept out of net_windows.cpp,
+// names, a wait on two sockets and the system's text for an error. Kept out of net_windows.cpp,
 // whose every function the launcher links whether it calls it or not (ld
 // keeps what the x64 unwind tables name): these would add about 3 KiB to
 // it.
@@ -84,6 +84,22 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
     std::free(adapters);
     // No adapter at all is no failure: there is no name to give.
     return result == ERROR_NO_DATA ? 0 : static_cast<error_code>(result);
+}
+
+int wait_until_either_readable(socket_handle first, socket_handle second, long timeout_microseconds) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(first, &readable);
+    if (second != invalid_socket) {
+        FD_SET(second, &readable);
+    }
+    timeval timeout{timeout_microseconds / 1000000, timeout_microseconds % 1000000};
+    const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+    if (ready <= 0) {
+        return ready;
+    }
+    return (FD_ISSET(first, &readable) ? 1 : 0) |
+           (second != invalid_socket && FD_ISSET(second, &readable) ? 2 : 0);
 }
 
 void describe_error(error_code code, std::span<char> text) {

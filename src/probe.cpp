@@ -21,22 +21,32 @@ struct sender_tally {
     bool first_receive_failed = false;
 };
 
-void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t sender,
-                     const char* data, std::size_t size, long after_ms) {
-    for (probe_sender& known : std::span{report.senders.data(), report.sender_count}) {
+// Counts a datagram to its sender in senders, or lists the sender, judged
+// by this first datagram; false when it is new and the list is full.
+bool list_datagram(std::span<probe_sender> senders, std::size_t& count, std::uint32_t sender,
+                   const char* data, std::size_t size, long after_ms) {
+    for (probe_sender& known : senders.first(count)) {
         if (known.address == sender) {
             ++known.datagrams;
-            return;
+            return true;
         }
     }
-    if (report.sender_count < report.senders.size()) {
-        probe_sender& added = report.senders[report.sender_count++];
-        added.address = sender;
-        added.first_after_ms = after_ms;
-        added.datagrams = 1;
-        added.verdict = judge_reply(data, size);
-        added.size = size;
-        std::memcpy(added.excerpt.data(), data, std::min(size, added.excerpt.size()));
+    if (count == senders.size()) {
+        return false;
+    }
+    probe_sender& added = senders[count++];
+    added.address = sender;
+    added.first_after_ms = after_ms;
+    added.datagrams = 1;
+    added.verdict = judge_reply(data, size);
+    added.size = size;
+    std::memcpy(added.excerpt.data(), data, std::min(size, added.excerpt.size()));
+    return true;
+}
+
+void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t sender,
+                     const char* data, std::size_t size, long after_ms) {
+    if (list_datagram(report.senders, report.sender_count, sender, data, size, after_ms)) {
         return;
     }
     const auto end = tally.unlisted.begin() + static_cast<std::ptrdiff_t>(tally.unlisted_count);
@@ -46,22 +56,46 @@ void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t se
     }
 }
 
-// Receives and records every datagram until the deadline; returns early
-// only when the wait itself fails.
-void collect_until(net::socket_handle socket, std::int64_t deadline, std::int64_t first_send,
-                   probe_report& report, sender_tally& tally) {
+// One datagram that reached the direct request's socket, kept apart from
+// the broadcast's answers: it never decides what the launcher would do.
+void collect_direct(net::socket_handle socket, std::int64_t first_send, direct_request& direct) {
+    char datagram[largest_datagram];
+    net::ipv4_endpoint sender;
+    const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
+    if (received < 0) {
+        net::count_failure(direct.failed_receives);
+        return;
+    }
+    const long after_ms = static_cast<long>((net::monotonic_microseconds() - first_send) / 1000);
+    if (!list_datagram(direct.senders, direct.sender_count, sender.address, datagram,
+                       static_cast<std::size_t>(received), after_ms)) {
+        ++direct.unlisted_datagrams;
+    }
+}
+
+// Receives and records every datagram, on the discovery socket and the
+// direct request's (invalid_socket when there is none), until the
+// deadline; returns early only when the wait itself fails.
+void collect_until(net::socket_handle socket, net::socket_handle direct_socket, std::int64_t deadline,
+                   std::int64_t first_send, probe_report& report, sender_tally& tally) {
     char datagram[largest_datagram];
     for (;;) {
         const std::int64_t remaining = deadline - net::monotonic_microseconds();
         if (remaining <= 0) {
             return;
         }
-        const int ready = net::wait_until_readable(socket, static_cast<long>(remaining));
+        const int ready = net::wait_until_either_readable(socket, direct_socket, static_cast<long>(remaining));
         if (ready < 0) {
             net::count_failure(report.failed_waits);
         }
         if (ready <= 0) {
             return;
+        }
+        if ((ready & 2) != 0) {
+            collect_direct(direct_socket, first_send, report.direct);
+        }
+        if ((ready & 1) == 0) {
+            continue;
         }
         net::ipv4_endpoint sender;
         const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
@@ -101,12 +135,23 @@ bool asked_no_network(const probe_report& report) {
 
 }  // namespace
 
-probe_report run_probe() {
+probe_report run_probe(std::uint32_t direct_address) {
     probe_report report;
+    report.firewall = firewall::read();
     const net::socket_guard socket{open_discovery_socket(&report.socket)};
     if (socket.get() == net::invalid_socket) {
         report.outcome = probe_outcome::no_socket;
         return report;
+    }
+    // The direct request's own socket: what comes back to it is never
+    // taken for an answer to the broadcast.
+    report.direct.address = direct_address;
+    const net::socket_guard direct_socket{direct_address == 0 ? net::invalid_socket : net::open_udp_socket()};
+    if (direct_address != 0 && direct_socket.get() == net::invalid_socket) {
+        report.direct.socket_error = net::last_error();
+    }
+    if (direct_socket.get() != net::invalid_socket) {
+        net::ignore_unreachable_errors(direct_socket.get());
     }
     // The launcher's list and decisions, and the adapters' names for a
     // person to read, which the launcher has no use for.
@@ -118,19 +163,35 @@ probe_report run_probe() {
     }
     const std::size_t count = listed.value_or(0);
     report.segments = plan_segments(socket.get(), {rows.data(), count});
+    if (direct_address != 0) {
+        report.direct.segment = attached_segment_of(report.segments, direct_address);
+    }
     report.names_error = net::name_interfaces({rows.data(), count}, {report.names.data(), count});
     sender_tally tally;
     std::int64_t first_send = 0;
+    bool sent_any = false;
     for (int attempt = 0; attempt < discovery_attempts; ++attempt) {
         const std::int64_t sending = net::monotonic_microseconds();
-        if (!send_request(socket.get(), report.segments, &report.refused_sends)) {
+        const bool broadcast = send_request(socket.get(), report.segments, &report.refused_sends);
+        bool direct = false;
+        if (direct_socket.get() != net::invalid_socket) {
+            direct = net::send_datagram(direct_socket.get(), discovery_request.data(), discovery_request.size(),
+                                        {direct_address, discovery_port});
+            if (!direct) {
+                net::count_failure(report.direct.refused);
+            }
+        }
+        report.direct.sent += direct ? 1 : 0;
+        if (!broadcast && !direct) {
             continue;  // as the launcher does: no wait after an attempt that sent nothing
         }
-        if (report.attempts_sent++ == 0) {
+        if (!sent_any) {
             first_send = sending;
+            sent_any = true;
         }
+        report.attempts_sent += broadcast ? 1 : 0;
         // The launcher's wait starts once its sends are done.
-        collect_until(socket.get(), net::monotonic_microseconds() + reply_wait_microseconds,
+        collect_until(socket.get(), direct_socket.get(), net::monotonic_microseconds() + reply_wait_microseconds,
                       first_send, report, tally);
     }
     report.unlisted_senders = tally.unlisted_count;
@@ -146,6 +207,46 @@ probe_report run_probe() {
                              : probe_outcome::first_rejected;
     }
     return report;
+}
+
+std::optional<std::size_t> attached_segment_of(const segment_plan& plan, std::uint32_t address) {
+    for (std::size_t row = 0; row < plan.count; ++row) {
+        const net::interface_address& held = plan.rows[row].row;
+        if (held.up && !held.loopback && held.netmask != 0 &&
+            (held.address & held.netmask) == (address & held.netmask)) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+bool can_ask_directly(std::uint32_t address) {
+    const std::uint32_t first = address >> 24;
+    return first != 0 && first != 127 && first < 224;
+}
+
+bool drops_broadcast_answers(const firewall::profile_state& profile) {
+    return profile.enabled.error == 0 && profile.enabled.value &&
+           profile.unicast_answers_prohibited.error == 0 && profile.unicast_answers_prohibited.value;
+}
+
+direct_finding judge_direct(const probe_report& report) {
+    const direct_request& direct = report.direct;
+    if (direct.address == 0) {
+        return direct_finding::not_asked;
+    }
+    for (const probe_sender& sender : report.listed()) {
+        if (sender.address == direct.address) {
+            return direct_finding::also_broadcast;
+        }
+    }
+    if (direct.sender_count == 0) {
+        return direct_finding::unanswered;
+    }
+    if (direct.senders[0].verdict != reply_verdict::accepted) {
+        return direct_finding::rejected;
+    }
+    return direct.segment ? direct_finding::broadcast_dropped : direct_finding::behind_router;
 }
 
 int exit_status(probe_outcome outcome) {

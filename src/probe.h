@@ -7,10 +7,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "broadcast.h"
 #include "datagrams.h"
+#include "firewall.h"
 #include "segments.h"
 
 namespace detect {
@@ -28,6 +30,26 @@ struct probe_sender {
     reply_verdict verdict = reply_verdict::accepted;  // of the first datagram
     std::size_t size = 0;                             // of the first datagram
     std::array<char, reply_excerpt_size> excerpt{};   // its first bytes, raw
+};
+
+// The same request sent by unicast to one address that the desk knows,
+// from a socket of its own, beside each attempt's broadcast, and what came
+// back to that socket.
+inline constexpr std::size_t max_direct_senders = 8;
+struct direct_request {
+    std::uint32_t address = 0;           // 0: none was asked for
+    std::optional<std::size_t> segment;  // the plan's row whose subnet holds it
+    int sent = 0;                        // of discovery_attempts
+    net::failure_tally refused;
+    net::error_code socket_error = 0;    // its socket could not be opened
+    std::array<probe_sender, max_direct_senders> senders{};
+    std::size_t sender_count = 0;
+    std::size_t unlisted_datagrams = 0;  // from senders beyond the listed ones
+    net::failure_tally failed_receives;
+
+    [[nodiscard]] std::span<const probe_sender> listed() const {
+        return {senders.data(), sender_count};
+    }
 };
 
 // What the probe can tell of this PC's discovery; each is what the
@@ -61,6 +83,8 @@ struct probe_report {
     net::error_code first_receive_error = 0;  // the first receive's, the one the launcher makes
     net::failure_tally failed_waits;
     probe_outcome outcome = probe_outcome::no_answer;
+    direct_request direct;
+    firewall::state firewall;
 
     [[nodiscard]] std::span<const probe_sender> listed() const {
         return {senders.data(), sender_count};
@@ -68,14 +92,39 @@ struct probe_report {
 };
 
 // Runs one discovery: the launcher's socket, segments and sends, five
-// attempts. After each attempt that sent anything comes a listening
+// attempts, with the same request to direct_address by unicast beside each
+// attempt's broadcast when it is not 0. After each attempt that sent anything comes a listening
 // window that closes 500 ms after that attempt's sends, in which every
 // datagram that arrives is received and judged; a wait that fails closes
 // it early, as it ends the launcher's wait. An attempt whose sends were
 // all refused gets no window, as in the launcher. Only the first receive
 // decides the outcome, as in the launcher. The network stack must have
 // been started; the socket is closed before it returns.
-probe_report run_probe();
+probe_report run_probe(std::uint32_t direct_address = 0);
+
+// The row of plan whose subnet holds address, as decide_segments() sees
+// subnets: up, not loopback, with a netmask; none when no attached
+// segment holds it.
+std::optional<std::size_t> attached_segment_of(const segment_plan& plan, std::uint32_t address);
+
+// Whether address can be asked directly: a unicast address outside 0/8,
+// 127/8 and 224/3 (multicast, reserved, the limited broadcast).
+bool can_ask_directly(std::uint32_t address);
+
+// A profile that is on and prohibits unicast answers to a broadcast: it
+// drops every server's answer to the launcher.
+bool drops_broadcast_answers(const firewall::profile_state& profile);
+
+// What the direct request tells, in the conclusion's one more sentence.
+enum class direct_finding : unsigned char {
+    not_asked,
+    also_broadcast,     // it answered the broadcast too
+    unanswered,         // nothing came back to the direct request
+    rejected,           // its first answer failed the acceptance rule
+    behind_router,      // accepted, on no attached segment, not found by broadcast
+    broadcast_dropped,  // accepted, on an attached segment, no answer to the broadcast
+};
+direct_finding judge_direct(const probe_report& report);
 
 // The probe's exit status: 0 the launcher would open a page, 1 it would
 // show the box, 2 the probe could not ask any network (it would show the

@@ -17,8 +17,12 @@ void add(text_line& line, const Parts&... parts) {
 }
 
 // No line is ever cut: the longest of the conclusions' own words, the
-// no-answer one's, are about 200 characters.
-static_assert(report_words + (max_listed_senders + 1) * (longest_address + 2) + 2 * longest_error_text <
+// no-answer one's, are about 200 characters; the direct request's and the
+// firewall's sentences add about 650 of their own, two addresses and a
+// profile's name.
+constexpr std::size_t sentence_words = 1024;
+static_assert(report_words + sentence_words + (max_listed_senders + 3) * (longest_address + 2) +
+                  2 * longest_error_text <
               longest_line);
 
 // "Network is unreachable (error 101)", in the system's own words; an
@@ -61,7 +65,70 @@ void add_later_accepted(text_line& line, const probe_report& report, std::string
     add(line, any ? "." : " No answer was accepted.");
 }
 
+// The sentence on what the direct request tells.
+void add_direct(text_line& line, const probe_report& report) {
+    const direct_request& direct = report.direct;
+    const dotted_text address{direct.address};
+    const direct_finding finding = judge_direct(report);
+    if (finding != direct_finding::not_asked && !line.view().ends_with('.')) {
+        add(line, ".");  // after "would open http://A.B.C.D"
+    }
+    switch (finding) {
+    case direct_finding::not_asked: break;
+    case direct_finding::also_broadcast:
+        add(line, " ", address.text, " answered the broadcast too.");
+        break;
+    case direct_finding::unanswered:
+        add(line, " As for ", address.text, ", nothing answered the direct request: the server is off, "
+            "the address is wrong, or UDP port 5501 is blocked on the way.");
+        break;
+    case direct_finding::rejected:
+        add(line, " The first answer to the direct request, from ", dotted_text(direct.senders[0].address).text,
+            ", was rejected (", describe(direct.senders[0].verdict), ").");
+        break;
+    case direct_finding::behind_router:
+        add(line, " ", address.text, " answers a direct request, but a router lies between this PC and it, "
+            "and korvelin-detect asks only the networks this PC is attached to.");
+        break;
+    case direct_finding::broadcast_dropped: {
+        const net::interface_address& row = report.segments.rows[*direct.segment].row;
+        add(line, " ", address.text, " answers directly, but not the broadcast, and is on the same segment as ",
+            dotted_text(row.address).text, ": something drops the broadcast or the answer to it, a firewall "
+            "on this PC or on the server.");
+        break;
+    }
+    }
+}
+
+// The sentence on a firewall profile that drops every answer to a
+// broadcast, where nothing answered one.
+void add_firewall(text_line& line, const probe_report& report) {
+    const bool nothing_answered = report.outcome == probe_outcome::no_answer ||
+                                  judge_direct(report) == direct_finding::broadcast_dropped;
+    for (const firewall::profile_state& profile :
+         std::span{report.firewall.active.data(), report.firewall.active_count}) {
+        if (nothing_answered && drops_broadcast_answers(profile)) {
+            add(line, " Likely cause: Windows Defender Firewall's ", profile_name(profile.kind),
+                " profile, active here, prohibits unicast answers to a broadcast. An administrator allows "
+                "them with Group Policy (Computer Configuration > Administrative Templates > Network > "
+                "Network Connections > Windows Defender Firewall: \"Prohibit unicast response to multicast "
+                "or broadcast requests\" Disabled) or Intune (Firewall CSP "
+                "DisableUnicastResponsesToMulticastBroadcast false).");
+            return;
+        }
+    }
+}
+
 }  // namespace
+
+const char* profile_name(firewall::profile kind) {
+    switch (kind) {
+    case firewall::profile::domain: return "Domain";
+    case firewall::profile::private_network: return "Private";
+    case firewall::profile::public_network: return "Public";
+    }
+    return "Public";
+}
 
 text_line error_text(net::error_code code) {
     text_line line;
@@ -121,6 +188,8 @@ text_line conclusion(const probe_report& report) {
             "broadcast through loopback, and no adapter took a copy.");
         break;
     }
+    add_direct(line, report);
+    add_firewall(line, report);
     return line;
 }
 

@@ -1,12 +1,16 @@
 // korvelin-probe: a console program that makes one discovery as the
 // launcher does and reports what it asked, what answered, and what the
-// launcher would do. Exit status 0: it would open a page; 1: it would show
-// "Server wasn't found"; 2: nothing could be asked, or a wrong argument.
+// launcher would do; given a server's address, it also asks that address
+// directly and says why the broadcast did not find it. Exit status 0: the
+// launcher would open a page; 1: it would show "Server wasn't found"; 2:
+// nothing could be asked, or a wrong argument.
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
 #include "console.h"
+#include "ipv4_text.h"
 #include "net.h"
 #include "probe.h"
 #include "probe_report.h"
@@ -20,12 +24,16 @@
 namespace {
 
 constexpr const char* usage =
-    "usage: korvelin-probe [--help | --version]\n"
+    "usage: korvelin-probe [--help | --version | ADDRESS]\n"
     "Sends one discovery request as korvelin-detect does, to every network this\n"
     "PC is attached to, listens for 2.5 seconds and reports which networks were\n"
     "asked, every sender that answered, and what korvelin-detect would do.\n"
-    "Exit status: 0 it would open the server's page, 1 it would show \"Server\n"
-    "wasn't found\", 2 nothing could be asked.\n";
+    "ADDRESS, the server's IPv4 address (such as 192.168.1.20), is asked\n"
+    "directly as well, and the report says why the broadcast did not find it:\n"
+    "a router between, something that drops the broadcast, or no answer at all.\n"
+    "  korvelin-probe 192.168.1.20\n"
+    "Exit status: 0 korvelin-detect would open the server's page, 1 it would\n"
+    "show \"Server wasn't found\", 2 nothing could be asked, or a wrong argument.\n";
 
 static_assert(detect::discovery_attempts * detect::reply_wait_microseconds == 2500000,
               "the usage names how long the probe listens");
@@ -76,9 +84,9 @@ void offer_to_save(const detect::probe_report& report) {
     console::wait_for_enter();
 }
 
-int probe(net::error_code dll_search_error, bool keep_window) {
+int probe(net::error_code dll_search_error, std::uint32_t direct_address, bool keep_window) {
     const bool stack_started = net::start_network_stack();
-    detect::probe_report report = detect::run_probe();
+    detect::probe_report report = detect::run_probe(direct_address);
     report.dll_search_error = dll_search_error;
     if (stack_started) {
         net::stop_network_stack();
@@ -113,10 +121,22 @@ int main(int argc, char** argv) {
         std::fputs("korvelin-probe " KORVELIN_VERSION "\n", stdout);
         return 0;
     }
-    if (argc > 1) {
-        std::fputs("korvelin-probe: unknown argument\n", stderr);
+    // Refused before anything is sent, naming what was given, escaped.
+    std::uint32_t address = 0;
+    if (const std::optional<std::uint32_t> given = argc == 2 ? detect::parse_ipv4(argv[1]) : std::nullopt;
+        given && detect::can_ask_directly(*given)) {
+        address = *given;
+    }
+    if (argc > 2 || (argc == 2 && address == 0)) {
+        const detect::text_line given = detect::escape_text(argc == 2 ? argv[1] : argv[2], false);
+        console::write(stderr, argc > 2 ? "korvelin-probe: one argument at most; '" : "korvelin-probe: '");
+        console::write(stderr, given.view());
+        console::write(stderr, argc > 2 ? "' is one too many\n"
+                                        : "' is no address to ask: give the server's IPv4 address, four "
+                                          "numbers 0 to 255 without leading zeros, such as 192.168.1.20 "
+                                          "(not 0.x, 127.x, multicast or broadcast)\n");
         std::fputs(usage, stderr);
         return 2;
     }
-    return probe(dll_search_error, console::is_own_window());
+    return probe(dll_search_error, address, console::is_own_window());
 }

@@ -160,11 +160,11 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
 
 }
 
-void print_senders(std::FILE* out, const probe_report& report) {
-    print_heading(out, "\nAnswers, in order of arrival:", report.sender_count == 0, "none");
+// Each sender of a list, with its first datagram's verdict and bytes.
+void print_sender_rows(std::FILE* out, std::span<const probe_sender> senders) {
     text_line line;
     unsigned long number = 0;
-    for (const probe_sender& sender : report.listed()) {
+    for (const probe_sender& sender : senders) {
         add(line, "  ", decimal_text(++number).text, ". ", dotted_text(sender.address).text);
         pad_to(line, 22);
         add(line, " ");
@@ -181,21 +181,93 @@ void print_senders(std::FILE* out, const probe_report& report) {
             shown < sender.size ? "..." : "", " (", decimal_text(sender.size).text, " bytes)");
         print(out, line);
     }
+}
+
+// "  and 2 datagrams that could not be read: ...", when any could not.
+void print_failed_receives(std::FILE* out, const net::failure_tally& failed) {
+    if (failed.count > 0) {
+        text_line line;
+        add(line, "  and ", decimal_text(failed.count).text, " datagram", plural(failed.count),
+            " that could not be read: ");
+        add(line, error_text(failed.last_error).view());
+        print(out, line);
+    }
+}
+
+void print_senders(std::FILE* out, const probe_report& report) {
+    print_heading(out, "\nAnswers, in order of arrival:", report.sender_count == 0, "none");
+    print_sender_rows(out, report.listed());
+    text_line line;
     if (report.unlisted_senders > 0) {
         add(line, "  and ", decimal_text(report.unlisted_senders).text, " more sender",
             plural(report.unlisted_senders), ", not listed");
         print(out, line);
     }
-    if (report.failed_receives.count > 0) {
-        add(line, "  and ", decimal_text(report.failed_receives.count).text, " datagram",
-            plural(report.failed_receives.count), " that could not be read: ");
-        add(line, error_text(report.failed_receives.last_error).view());
-        print(out, line);
-    }
+    print_failed_receives(out, report.failed_receives);
     if (report.failed_waits.count > 0) {
         add(line, "  ", decimal_text(report.failed_waits.count).text, " wait",
             plural(report.failed_waits.count), " for an answer failed: ");
         add(line, error_text(report.failed_waits.last_error).view());
+        print(out, line);
+    }
+}
+
+// The request sent to one address by unicast, and what came back to it.
+void print_direct(std::FILE* out, const probe_report& report) {
+    const direct_request& direct = report.direct;
+    text_line line;
+    add(line, "\nAsked directly: ", dotted_text(direct.address).text, ", ");
+    if (direct.segment) {
+        const net::interface_address& row = report.segments.rows[*direct.segment].row;
+        add(line, "on the same segment as ", dotted_text(row.address).text, "/",
+            decimal_text(prefix_length(row.netmask)).text);
+    } else {
+        add(line, "on no segment this PC is attached to");
+    }
+    if (direct.socket_error != 0) {
+        add(line, "\n  not asked: its socket could not be opened: ");
+        add(line, error_text(direct.socket_error).view());
+        print(out, line);
+        return;
+    }
+    add(line, "\n  the same request to UDP port ", decimal_text(discovery_port).text, " in ",
+        decimal_text(static_cast<unsigned long>(direct.sent)).text, " of ",
+        decimal_text(discovery_attempts).text, " attempts");
+    add_refusals(line, direct.refused);
+    print(out, line);
+    print_heading(out, "Answers to it:", direct.sender_count == 0, "none");
+    print_sender_rows(out, direct.listed());
+    if (direct.unlisted_datagrams > 0) {
+        add(line, "  and ", decimal_text(direct.unlisted_datagrams).text, " more datagram",
+            plural(direct.unlisted_datagrams), " from senders not listed");
+        print(out, line);
+    }
+    print_failed_receives(out, direct.failed_receives);
+}
+
+// A firewall value, or why it could not be read.
+void add_reading(text_line& line, const firewall::reading& reading, std::string_view yes, std::string_view no) {
+    if (reading.error != 0) {
+        add(line, "could not be read (", hresult_text(reading.error).view(), ")");
+    } else {
+        add(line, reading.value ? yes : no);
+    }
+}
+
+void print_firewall(std::FILE* out, const firewall::state& state) {
+    text_line line;
+    add(line, "\nWindows Defender Firewall, the active profiles:");
+    if (state.profiles_error != 0) {
+        add(line, "\n  which profiles are active could not be read: ", hresult_text(state.profiles_error).view());
+    }
+    print(out, line);
+    for (const firewall::profile_state& profile : std::span{state.active.data(), state.active_count}) {
+        add(line, "  ", profile_name(profile.kind), ": ");
+        add_reading(line, profile.enabled, "on", "off");
+        add(line, "; unicast answers to a broadcast: ");
+        add_reading(line, profile.unicast_answers_prohibited, "prohibited", "allowed");
+        add(line, "; all inbound traffic: ");
+        add_reading(line, profile.inbound_blocked, "blocked", "not blocked");
         print(out, line);
     }
 }
@@ -226,6 +298,12 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
         print(out, line);
         print_interfaces(out, report);
         print_senders(out, report);
+        if (report.direct.address != 0) {
+            print_direct(out, report);
+        }
+    }
+    if (report.firewall.present) {
+        print_firewall(out, report.firewall);
     }
     add(line, "\n");
     console::write(out, line.view());

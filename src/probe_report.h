@@ -31,8 +31,13 @@ text_line error_text(net::error_code code);
 // The same for an HRESULT: "The system's words (error 0x80070002)".
 text_line hresult_text(net::error_code code);
 
-// What the launcher would do on this PC now, and why, in one line.
+// What the launcher would do on this PC now, and why, in one line; with
+// one sentence more on the direct request, and on a firewall profile that
+// drops the answers.
 text_line conclusion(const probe_report& report);
+
+// "Domain", "Private" or "Public", as Windows names its profiles.
+const char* profile_name(firewall::profile kind);
 
 // Every interface address with its decision, every sender with its
 // verdict, what failed, then the conclusion; as UTF-8, through the

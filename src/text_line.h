@@ -13,7 +13,7 @@
 namespace detect {
 
 // The longest line the report builds; the console writes no more at once.
-inline constexpr std::size_t longest_line = 4096;
+inline constexpr std::size_t longest_line = 8192;
 
 // A line of text built in place; what does not fit is cut off.
 struct text_line {

@@ -519,6 +519,112 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
     }
 }
 
+TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) {
+    const std::uint32_t far = ipv4(10, 9, 0, 2), near = ipv4(10, 3, 0, 7);
+    const fake_reply from_far{valid_reply, far}, from_near{valid_reply, near};
+    firewall::state public_prohibits{.present = true, .active_count = 1};
+    public_prohibits.active[0] = {firewall::profile::public_network, {true}, {true}, {false}};
+    const std::string nothing = "korvelin-detect would show \"Server wasn't found\": nothing answered. See "
+                                "Troubleshooting in the README: a server behind a router, across a "
+                                "full-tunnel VPN, or a firewall that drops the request or the answer.";
+    const struct {
+        const char* name;
+        std::uint32_t address;
+        fake_script script;
+        int exit_status;
+        std::string conclusion;  // what it holds
+        std::string shown = "";
+    } cases[] = {
+        {"accepted, on no attached segment: a router between", far,
+         {.wait_results = {2}, .direct_replies = {from_far}}, 1,
+         nothing + " 10.9.0.2 answers a direct request, but a router lies between this PC and it, and "
+                   "korvelin-detect asks only the networks this PC is attached to.",
+         "Asked directly: 10.9.0.2, on no segment this PC is attached to\n"
+         "  the same request to UDP port 5501 in 5 of 5 attempts\nAnswers to it:\n  1. 10.9.0.2"},
+        {"accepted, on an attached segment, not by broadcast: dropped, and the firewall's setting named", near,
+         {.wait_results = {2}, .direct_replies = {from_near}, .firewall = public_prohibits}, 1,
+         " 10.3.0.7 answers directly, but not the broadcast, and is on the same segment as 10.3.0.1: something "
+         "drops the broadcast or the answer to it, a firewall on this PC or on the server. Likely cause: "
+         "Windows Defender Firewall's Public profile, active here, prohibits unicast answers to a broadcast",
+         "Asked directly: 10.3.0.7, on the same segment as 10.3.0.1/24"},
+        {"nothing answered it", far, {}, 1,
+         nothing + " As for 10.9.0.2, nothing answered the direct request: the server is off, the address is "
+                   "wrong, or UDP port 5501 is blocked on the way.",
+         "Answers to it:\n  none"},
+        {"it answered the broadcast too: the launcher's own conclusion kept", far,
+         {.wait_results = {3}, .replies = {from_far}, .direct_replies = {from_far}}, 0,
+         "korvelin-detect would open http://10.9.0.2. 10.9.0.2 answered the broadcast too."},
+        {"its answer rejected, and why", far,
+         {.wait_results = {2}, .direct_replies = {{"ANSWER = hello", far}}}, 1,
+         " The first answer to the direct request, from 10.9.0.2, was rejected (no \"FindServer\")."},
+        {"its sends refused, its answers none", far,
+         {.sends_succeed = {true, false, true, false, true, false, true, false, true, false}}, 1,
+         " As for 10.9.0.2, nothing answered the direct request: the server is off, the address is wrong, "
+         "or UDP port 5501 is blocked on the way.",
+         "  the same request to UDP port 5501 in 0 of 5 attempts; refused 5 of 5: text of 101 (error 101)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake_script script = c.script;
+        script.interfaces = three_links;
+        script.own_source = three_links[0].address;
+        reset_fake(script);
+        const detect::probe_report report = detect::run_probe(c.address);
+        EXPECT_EQ(detect::exit_status(report.outcome), c.exit_status);
+        EXPECT_NE(detect::conclusion(report).view().find(c.conclusion), std::string_view::npos)
+            << detect::conclusion(report).view();
+        EXPECT_EQ(fake().sockets_open, 0) << "socket left open";
+        EXPECT_EQ(std::count_if(fake().destinations.begin(), fake().destinations.end(),
+                                [&](const net::ipv4_endpoint& to) { return to.address == c.address && to.port == 5501; }),
+                  5);
+        detect::print_report(stdout, report, "test");
+        EXPECT_NE(fake().written.find(c.shown), std::string::npos) << fake().written;
+    }
+}
+
+TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) {
+    const auto profile = [](firewall::profile kind, bool on, bool prohibits, net::error_code error = 0) {
+        return firewall::profile_state{kind, {on, error}, {prohibits}, {false}};
+    };
+    const struct {
+        const char* name;
+        firewall::state state;
+        std::string shown;
+        bool named;
+    } cases[] = {
+        {"Linux: none", {}, "", false},
+        {"off", {.present = true, .active = {profile(firewall::profile::private_network, false, true)}, .active_count = 1},
+         "  Private: off; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", false},
+        {"on, allowing", {.present = true, .active = {profile(firewall::profile::domain, true, false)}, .active_count = 1},
+         "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n", false},
+        {"on, prohibiting on Public only",
+         {.present = true,
+          .active = {profile(firewall::profile::domain, true, false), profile(firewall::profile::public_network, true, true)},
+          .active_count = 2},
+         "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n"
+         "  Public: on; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", true},
+        {"a value that could not be read",
+         {.present = true, .active = {profile(firewall::profile::public_network, false, true, -2147467263)}, .active_count = 1},
+         "  Public: could not be read (text of -2147467263 (error 0x80004001)); unicast answers", false},
+        {"the profiles that could not be read (Wine)", {.present = true, .profiles_error = -2147467263},
+         "Windows Defender Firewall, the active profiles:\n  which profiles are active could not be read: "
+         "text of -2147467263 (error 0x80004001)\n\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reset_fake({.firewall = c.state});
+        const detect::probe_report report = detect::run_probe();
+        EXPECT_EQ(detect::exit_status(report.outcome), 1) << "nothing answered, whatever the firewall";
+        detect::print_report(stdout, report, "test");
+        EXPECT_EQ(fake().written.find("Windows Defender Firewall, the active profiles:") != std::string::npos,
+                  c.state.present);
+        EXPECT_NE(fake().written.find(c.shown), std::string::npos) << fake().written;
+        EXPECT_EQ(detect::conclusion(report).view().find("Likely cause: Windows Defender Firewall's Public profile") !=
+                      std::string_view::npos,
+                  c.named);
+    }
+}
+
 TEST(SaveKey, SavesOnTheSKeyOfAnyLayoutAloneAndClosesOnEnter) {
     using detect::key_choice;
     const struct {

@@ -68,8 +68,8 @@ socket_handle open_udp_socket() {
     if (!outcome(next(the_fake.script.socket_opens, true))) {
         return invalid_socket;
     }
-    ++the_fake.sockets_open;
-    return 7;
+    // 7, then 8 for a second socket open beside it.
+    return static_cast<socket_handle>(7 + the_fake.sockets_open++);
 }
 
 bool allow_broadcast(socket_handle) {
@@ -133,6 +133,10 @@ std::int64_t monotonic_microseconds() {
     return the_fake.now_microseconds;
 }
 
+int wait_until_either_readable(socket_handle, socket_handle, long timeout_microseconds) {
+    return wait_until_readable(7, timeout_microseconds);
+}
+
 int wait_until_readable(socket_handle, long timeout_microseconds) {
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);
@@ -144,15 +148,16 @@ int wait_until_readable(socket_handle, long timeout_microseconds) {
     return result;
 }
 
-long receive_datagram(socket_handle, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
+long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
-    if (the_fake.script.replies.empty()) {
+    std::deque<fake_reply>& replies = socket == 8 ? the_fake.script.direct_replies : the_fake.script.replies;
+    if (replies.empty()) {
         the_fake.now_microseconds += fake_reply{}.takes_microseconds;
         outcome(false);
         return -1;
     }
-    const fake_reply reply = next(the_fake.script.replies, {});
+    const fake_reply reply = next(replies, {});
     the_fake.now_microseconds += reply.takes_microseconds;
     if (reply.error != 0) {
         the_fake.last_error = reply.error;
@@ -173,6 +178,12 @@ void close_socket(socket_handle) {
 }
 
 }  // namespace net
+
+namespace firewall {
+
+state read() { return the_fake.script.firewall; }
+
+}  // namespace firewall
 
 namespace console {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "firewall.h"
 #include "net.h"
 
 struct fake_reply {
@@ -31,8 +32,10 @@ struct fake_script {
     std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
     std::deque<bool> sends_succeed = {};
     std::deque<bool> copies_succeed = {};
-    std::deque<int> wait_results = {};
+    std::deque<int> wait_results = {};    // with two sockets: 1 the first readable, 2 the second, 3 both
     std::deque<fake_reply> replies = {};  // received in order; none left: the receive fails
+    std::deque<fake_reply> direct_replies = {};  // on the second socket opened, likewise
+    firewall::state firewall = {};
     net::error_code failure = 101;        // the error of every other call that fails
     std::string error_text = {};          // not empty: the system's text for every error
 };

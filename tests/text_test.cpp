@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,21 @@ TEST(FormatIpv4, WritesDottedDecimalWithoutLeadingZeros) {
         std::fill(std::begin(text), std::end(text), '#');
         EXPECT_EQ(detect::format_ipv4(c.address, text), std::strlen(c.text)) << c.text;
         EXPECT_STREQ(text, c.text);
+    }
+}
+
+TEST(ParseIpv4, TakesTheFormFormatIpv4WritesAndNothingElse) {
+    const struct {
+        const char* text;
+        std::optional<std::uint32_t> address;
+    } cases[] = {
+        {"10.200.0.2", 0x0AC80002}, {"0.0.0.0", 0}, {"255.255.255.255", 0xFFFFFFFF}, {"1.255.99.0", 0x01FF6300},
+        {"300.1.1.1", {}}, {"010.1.1.1", {}}, {"1.2.3.00", {}}, {"1.2.3", {}}, {"1.2.3.4.5", {}},
+        {"1.2.3.4 ", {}}, {" 1.2.3.4", {}}, {"1..3.4", {}}, {"1.2.3.", {}}, {"1234.1.1.1", {}},
+        {"server.example", {}}, {"", {}}, {"0x7f.0.0.1", {}}, {"+1.2.3.4", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(detect::parse_ipv4(c.text), c.address) << c.text;
     }
 }
 

@@ -118,6 +118,16 @@ case_second-segment() {
         requests_on_both "1x255.255.255.255 | 1x255.255.255.255"
 }
 
+case_routed() {
+    # A server behind a router, which does not forward the broadcast: the
+    # box, though the server answers every request that reaches it.
+    private_net_routed
+    start_responder --on "$net_server_c" "$work/requests-c" --send 'ANSWER FindServer'
+    run_launcher DISPLAY=:99
+    check_warned
+    check "no request reached the server behind the router" test -z "$(requests_seen "$work/requests-c")"
+}
+
 case_oversized() {
     start_responder --send-size 1025
     run_launcher DISPLAY=:99

@@ -79,6 +79,14 @@ case_found() {
     check "the conclusion names http://$server_address" reported "korvelin-detect would open http://$server_address"
     check "no browser and no dialog tool started" no_desktop_tool
     check "five requests, all sent" test "$(requests)" = 5
+    # Wine's firewall object answers every question with E_NOTIMPL; Linux
+    # reads none. The status is the one above.
+    if [ "$platform" = wine ]; then
+        check "the firewall's profiles could not be read, with Wine's E_NOTIMPL" \
+            grep -Eqx '  which profiles are active could not be read: .*\(error 0x80004001\)' "$work/report"
+    else
+        check "no firewall section" test -z "$(grep 'Windows Defender Firewall' "$work/report")"
+    fi
 }
 
 case_no-server() {
@@ -140,7 +148,51 @@ case_arguments() {
     run_probe --wrong
     check "another argument: exit 2, usage on standard error" \
         test "$status $(grep -c '^usage: korvelin-probe' "$work/errors")" = "2 1"
+    # No address the probe can ask, each refused naming it.
+    local bad
+    for bad in server.example 300.1.1.1 010.1.1.1 0.0.0.0 255.255.255.255 224.0.0.251 127.0.0.1 ''; do
+        run_probe "$bad"
+        check "'$bad': exit 2, and standard error names it" eval 'test "$status" = 2 && grep -qF -- "'"'"'$bad'"'"' is no address" "$work/errors"'
+    done
+    run_probe "$server_address" 10.200.0.3
+    check "two addresses: exit 2, and standard error names the second" \
+        eval 'test "$status" = 2 && grep -qF "'"'"'10.200.0.3'"'"' is one too many" "$work/errors"'
     check "no request sent for any of them" test "$(requests)" = 0
+}
+
+# A server's address asked directly: the report's section for it, and the
+# conclusion's sentence.
+direct_section() {  # direct_section ANSWERS: "none", or the answers' lines as answers() gives them
+    sed -n '/^Asked directly: /,/^$/p' "$work/report" > "$work/direct"
+    test "$(sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p; s/^  \(none\)$/\1/p' "$work/direct" | paste -sd '|')" = "$1"
+}
+
+case_routed() {
+    private_net_routed
+    start_responder --on "$net_server_c" "$work/requests-c" --send "$valid_reply"
+    run_probe "$server_c_address"
+    check "exit status 1: the launcher would show the box" test "$status" = 1
+    check "asked directly, five times, and by broadcast never" test "$(requests_seen "$work/requests-c")" = "5x$server_c_address"
+    check "its answer listed under the direct request" direct_section "$server_c_address accepted"
+    check "a router lies between" reported "$server_c_address answers a direct request, but a router lies between this PC and it"
+}
+
+case_direct-unanswered() {
+    run_probe "$server_address"
+    check "exit status 1" test "$status" = 1
+    check "no answer to the direct request" direct_section none
+    check "nothing answered the direct request" reported "As for $server_address, nothing answered the direct request"
+}
+
+case_broadcast-ignored() {
+    # On the client's own segment, answering its own address alone.
+    start_responder --unicast-only --send "$valid_reply"
+    run_probe "$server_address"
+    check "exit status 1" test "$status" = 1
+    check "no answer to the broadcast" test "$(grep -A1 '^Answers, in order of arrival:' "$work/report" | tail -n 1)" = "  none"
+    check "its answer under the direct request" direct_section "$server_address accepted"
+    check "answers directly, but not the broadcast" \
+        reported "$server_address answers directly, but not the broadcast, and is on the same segment as 10.200.0.1"
 }
 
 case_double-click() {

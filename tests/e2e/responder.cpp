@@ -5,8 +5,11 @@
 // sender with each reply in order. The log file appears once the port is
 // bound: callers wait for it.
 //
-//   responder LOG [--delay MS] [--send TEXT | --send-size N | --send-from ADDRESS TEXT]...
+//   responder LOG [--unicast-only] [--delay MS] [--send TEXT | --send-size N | --send-from ADDRESS TEXT]...
 //
+// --unicast-only answers only what was sent to this host's own address,
+// as a server behind a firewall that drops broadcasts would; it still logs
+// every datagram.
 // --delay MS waits that long before answering each datagram, as a slower
 // server on another segment would.
 // --send-size N sends "ANSWER = FindServer\n" padded with dots to N bytes,
@@ -74,16 +77,23 @@ int main(int argc, char** argv) {
     }
     std::vector<reply> replies;
     long delay_ms = 0;
-    for (int i = 2; i + 1 < argc; i += 2) {
+    bool unicast_only = false;
+    for (int i = 2; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--delay") {
-            delay_ms = std::strtol(argv[i + 1], nullptr, 10);
+        if (option == "--unicast-only") {
+            unicast_only = true;
+        } else if (i + 1 == argc) {
+            std::fprintf(stderr, "responder: %s wants a value\n", argv[i]);
+            return 2;
+        } else if (option == "--delay") {
+            delay_ms = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--send-from" && i + 2 < argc) {
             replies.push_back({argv[i + 2], socket_at(argv[i + 1])});
-            ++i;
+            i += 2;
         } else {
-            replies.push_back({option == "--send-size" ? reply_of_size(std::strtoul(argv[i + 1], nullptr, 10))
-                                                       : std::string(argv[i + 1])});
+            ++i;
+            replies.push_back({option == "--send-size" ? reply_of_size(std::strtoul(argv[i], nullptr, 10))
+                                                       : std::string(argv[i])});
         }
     }
 
@@ -119,13 +129,14 @@ int main(int argc, char** argv) {
         if (size < 0) {
             continue;
         }
-        in_addr destination{};
+        in_addr destination{}, own{};
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
              header = CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level == IPPROTO_IP && header->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info{};
                 std::memcpy(&info, CMSG_DATA(header), sizeof info);
                 destination = info.ipi_addr;
+                own = info.ipi_spec_dst;
             }
         }
         char destination_text[INET_ADDRSTRLEN] = "?";
@@ -139,6 +150,10 @@ int main(int argc, char** argv) {
         if (delay_ms > 0) {
             const timespec delay{delay_ms / 1000, delay_ms % 1000 * 1000000};
             nanosleep(&delay, nullptr);
+        }
+        // A broadcast was sent to another address than this host's own.
+        if (unicast_only && destination.s_addr != own.s_addr) {
+            continue;
         }
         for (const reply& answer : replies) {
             sendto(answer.from >= 0 ? answer.from : listener, answer.text.data(), answer.text.size(), 0,

@@ -1,6 +1,7 @@
 // libFuzzer target: the probe's report as a person pastes it into a ticket.
 // An input whose first byte is even is a script for the fake platform
-// (interface rows with names of arbitrary bytes or of characters of every
+// (an address asked directly or none, the firewall's profiles, interface
+// rows with names of arbitrary bytes or of characters of every
 // class that hides, joins or turns text, taken as a kernel's bytes or, as
 // on Windows, as UTF-8; datagrams from arbitrary senders taking arbitrary
 // times, refused sends, failed waits and receives, the system's text for
@@ -134,6 +135,22 @@ fake_script script_from(FuzzedDataProvider& input) {
                                   .error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0,
                                   .takes_microseconds = input.ConsumeIntegralInRange(0, 600000)});
     }
+    for (int reply = input.ConsumeIntegralInRange(0, 12); reply > 0; --reply) {
+        script.direct_replies.push_back({.bytes = bytes(input, 1100),
+                                         .sender = input.ConsumeIntegral<std::uint32_t>(),
+                                         .error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0});
+    }
+    script.firewall.present = input.ConsumeBool();
+    script.firewall.profiles_error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0;
+    for (int profile = input.ConsumeIntegralInRange(0, 3); profile > 0; --profile) {
+        const auto reading = [&] {
+            return firewall::reading{input.ConsumeBool(), input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0};
+        };
+        script.firewall.active[script.firewall.active_count++] = {
+            input.PickValueInArray({firewall::profile::domain, firewall::profile::private_network,
+                                    firewall::profile::public_network}),
+            reading(), reading(), reading()};
+    }
     script.failure = input.ConsumeIntegral<int>();
     script.error_text = bytes(input, 300);
     return script;
@@ -152,11 +169,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const bool names_utf8 = input.ConsumeBool();  // a Windows adapter's
+    const std::uint32_t direct = input.ConsumeBool() ? input.ConsumeIntegral<std::uint32_t>() : 0;
     const fake_script script = script_from(input);
     reset_fake(script);
     const bool launcher_opens = detect::find_korvelin_server() != nullptr;
     reset_fake(script);
-    detect::probe_report report = detect::run_probe();
+    detect::probe_report report = detect::run_probe(direct);
     report.names_utf8 = names_utf8;
     detect::print_report(stdout, report, "fuzz");
     check_pasteable(fake().written);

@@ -103,6 +103,14 @@ case_no-server() {
     check "on the second segment too" requests_paced "$work/requests-b"
 }
 
+case_routed() {
+    private_net_routed
+    start_responder --on "$net_server_c" "$work/requests-c" --send 'ANSWER FindServer'
+    start_exe "$exe"
+    check_warned
+    check "no request reached the server behind the router" test -z "$(requests_seen "$work/requests-c")"
+}
+
 case_oversized() {
     start_responder --send-size 1025
     start_exe "$exe"
