@@ -9,13 +9,6 @@
 namespace detect {
 namespace {
 
-// Kept local to this file: with external linkage GCC inlines its
-// instantiations into their callers, at 1.5 KiB to the exe.
-template <typename... Parts>
-void add(text_line& line, const Parts&... parts) {
-    (add_text(line, std::string_view{parts}), ...);
-}
-
 // No line is ever cut: the longest of the conclusions' own words, the
 // no-answer one's, are about 200 characters; the direct request's and the
 // firewall's sentences add about 650 of their own, two addresses and a

@@ -28,10 +28,13 @@ constexpr const char* usage =
     "Sends one discovery request as korvelin-detect does, to every network this\n"
     "PC is attached to, listens for 2.5 seconds and reports which networks were\n"
     "asked, every sender that answered, and what korvelin-detect would do.\n"
-    "ADDRESS, the server's IPv4 address (such as 192.168.1.20), is asked\n"
-    "directly as well, and the report says why the broadcast did not find it:\n"
-    "a router between, something that drops the broadcast, or no answer at all.\n"
-    "  korvelin-probe 192.168.1.20\n"
+    "Given the server's IPv4 address, it asks that address directly too, and\n"
+    "its last line says why the broadcast did not find it, for example:\n"
+    "  korvelin-probe 192.168.1.30\n"
+    "  ... 192.168.1.30 answers a direct request, but a router lies between ...\n"
+    "  ... 192.168.1.30 answers directly, but not the broadcast, ...\n"
+    "  ... As for 192.168.1.30, nothing answered the direct request ...\n"
+    "  ... 192.168.1.30 answered the broadcast too.\n"
     "Exit status: 0 korvelin-detect would open the server's page, 1 it would\n"
     "show \"Server wasn't found\", 2 nothing could be asked, or a wrong argument.\n";
 

@@ -12,13 +12,6 @@
 namespace detect {
 namespace {
 
-// Kept local to this file: with external linkage GCC inlines its
-// instantiations into their callers, at 1.5 KiB to the exe.
-template <typename... Parts>
-void add(text_line& line, const Parts&... parts) {
-    (add_text(line, std::string_view{parts}), ...);
-}
-
 // A name that holds right-to-left letters is isolated (U+2068 ... U+2069),
 // so that software applying the bidirectional algorithm, a ticket's page
 // among them, keeps the row's columns: the line's direction comes from the

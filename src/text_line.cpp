@@ -14,6 +14,12 @@ void add_text(text_line& line, std::string_view text) {
     line.text[line.length] = '\0';
 }
 
+void add_texts(text_line& line, std::initializer_list<std::string_view> parts) {
+    for (const std::string_view part : parts) {
+        add_text(line, part);
+    }
+}
+
 decimal_text::decimal_text(unsigned long value) {
     char digits[24];
     std::size_t count = 0;

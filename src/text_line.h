@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "ipv4_text.h"
@@ -26,6 +27,17 @@ struct text_line {
 // Appends text, as much as fits. Built by hand rather than with printf:
 // mingw's C++ printf would add about 20 KiB to the exe.
 void add_text(text_line& line, std::string_view text);
+
+// Appends each of parts in turn, in one call.
+void add_texts(text_line& line, std::initializer_list<std::string_view> parts);
+
+// add(line, "Sent: ", number.text, " bytes"): whatever the parts' types, a
+// call builds one list for add_texts(), so that the exe holds no copy of
+// the loop per combination of types.
+template <typename... Parts>
+void add(text_line& line, const Parts&... parts) {
+    add_texts(line, {std::string_view{parts}...});
+}
 
 // A number's decimal text.
 struct decimal_text {
