@@ -94,13 +94,12 @@ void add_direct(text_line& line, const probe_report& report) {
 }
 
 // The sentence on a firewall profile that drops every answer to a
-// broadcast, where nothing answered one.
+// broadcast, where nothing answered one: an answer that got in says it is
+// not the cause.
 void add_firewall(text_line& line, const probe_report& report) {
-    const bool nothing_answered = report.outcome == probe_outcome::no_answer ||
-                                  judge_direct(report) == direct_finding::broadcast_dropped;
     for (const firewall::profile_state& profile :
          std::span{report.firewall.active.data(), report.firewall.active_count}) {
-        if (nothing_answered && drops_broadcast_answers(profile)) {
+        if (report.outcome == probe_outcome::no_answer && drops_broadcast_answers(profile)) {
             add(line, " Likely cause: Windows Defender Firewall's ", profile_name(profile.kind),
                 " profile, active here, prohibits unicast answers to a broadcast. An administrator allows "
                 "them with Group Policy (Computer Configuration > Administrative Templates > Network > "

@@ -591,6 +591,7 @@ TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) 
         firewall::state state;
         std::string shown;
         bool named;
+        bool answered = false;  // a server's answer got in all the same
     } cases[] = {
         {"Linux: none", {}, "", false},
         {"off", {.present = true, .active = {profile(firewall::profile::private_network, false, true)}, .active_count = 1},
@@ -603,6 +604,9 @@ TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) 
           .active_count = 2},
          "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n"
          "  Public: on; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", true},
+        {"prohibiting on Public, but an answer got in: not the cause",
+         {.present = true, .active = {profile(firewall::profile::public_network, true, true)}, .active_count = 1},
+         "  Public: on; unicast answers to a broadcast: prohibited", false, true},
         {"a value that could not be read",
          {.present = true, .active = {profile(firewall::profile::public_network, false, true, -2147467263)}, .active_count = 1},
          "  Public: could not be read (text of -2147467263 (error 0x80004001)); unicast answers", false},
@@ -612,9 +616,11 @@ TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        reset_fake({.firewall = c.state});
+        reset_fake({.wait_results = {c.answered ? 1 : 0},
+                    .replies = {c.answered ? 1u : 0u, fake_reply{valid_reply, server}},
+                    .firewall = c.state});
         const detect::probe_report report = detect::run_probe();
-        EXPECT_EQ(detect::exit_status(report.outcome), 1) << "nothing answered, whatever the firewall";
+        EXPECT_EQ(detect::exit_status(report.outcome), c.answered ? 0 : 1) << "whatever the firewall";
         detect::print_report(stdout, report, "test");
         EXPECT_EQ(fake().written.find("Windows Defender Firewall, the active profiles:") != std::string::npos,
                   c.state.present);
