@@ -56,18 +56,19 @@ void record_datagram(probe_report& report, sender_tally& tally, std::uint32_t se
     }
 }
 
-// One datagram that reached the direct request's socket, kept apart from
-// the broadcast's answers: it never decides what the launcher would do.
-void collect_direct(net::socket_handle socket, std::int64_t first_send, direct_request& direct) {
-    char datagram[largest_datagram];
+// One datagram that reached the direct request's socket, received into
+// datagram and kept apart from the broadcast's answers: it never decides
+// what the launcher would do.
+void collect_direct(net::socket_handle socket, std::span<char> datagram, std::int64_t first_send,
+                    direct_request& direct) {
     net::ipv4_endpoint sender;
-    const long received = net::receive_datagram(socket, datagram, sizeof datagram, sender);
+    const long received = net::receive_datagram(socket, datagram.data(), datagram.size(), sender);
     if (received < 0) {
         net::count_failure(direct.failed_receives);
         return;
     }
     const long after_ms = static_cast<long>((net::monotonic_microseconds() - first_send) / 1000);
-    if (!list_datagram(direct.senders, direct.sender_count, sender.address, datagram,
+    if (!list_datagram(direct.senders, direct.sender_count, sender.address, datagram.data(),
                        static_cast<std::size_t>(received), after_ms)) {
         ++direct.unlisted_datagrams;
     }
@@ -92,7 +93,7 @@ void collect_until(net::socket_handle socket, net::socket_handle direct_socket, 
             return;
         }
         if ((ready & 2) != 0) {
-            collect_direct(direct_socket, first_send, report.direct);
+            collect_direct(direct_socket, datagram, first_send, report.direct);
         }
         if ((ready & 1) == 0) {
             continue;

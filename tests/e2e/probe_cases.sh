@@ -40,9 +40,10 @@ run_probe() {
 
 reported() { grep -qF -- "$1" "$work/report"; }
 # The answers' lines, "N. ADDRESS accepted|rejected: REASON", reduced to
-# "ADDRESS accepted|rejected: REASON", in the report's order.
-answers() {
-    sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p' "$work/report" | paste -sd '|'
+# "ADDRESS accepted|rejected: REASON", in the order of the report (or of
+# the part of it in FILE).
+answers() {  # [FILE]
+    sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p' "${1:-$work/report}" | paste -sd '|'
 }
 gone() { ! kill -0 "$1" 2> /dev/null; }
 five_requests() { [ "$(requests)" = 5 ]; }
@@ -164,7 +165,9 @@ case_arguments() {
 # conclusion's sentence.
 direct_section() {  # direct_section ANSWERS: "none", or the answers' lines as answers() gives them
     sed -n '/^Asked directly: /,/^$/p' "$work/report" > "$work/direct"
-    test "$(sed -n 's/^  [0-9]*\. \([0-9.]*\) *\(.*\)$/\1 \2/p; s/^  \(none\)$/\1/p' "$work/direct" | paste -sd '|')" = "$1"
+    local listed
+    listed=$(answers "$work/direct")
+    test "${listed:-$(grep -x '  none' "$work/direct" | tr -d ' ')}" = "$1"
 }
 
 case_routed() {
