@@ -6,8 +6,7 @@
 // Nothing from the command line or the show state is used.
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int /*show*/) {
-    // First, before Winsock, the shell or the box can load a DLL. A failure
-    // leaves Windows' usual search, and the launcher works as before.
+    // First, before Winsock, the shell or the box can load a DLL.
     platform::load_dlls_from_system32_only();
     return detect::run_launcher();
 }

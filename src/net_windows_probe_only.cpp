@@ -42,7 +42,8 @@ using get_adapters_addresses_call = ULONG(WINAPI*)(ULONG, ULONG, PVOID, PIP_ADAP
 
 // IP Helper's list of adapters, allocated: NO_ERROR, or why there is none.
 // IP Helper is no KnownDLL: imported, it would be looked for beside the exe
-// first, so it is loaded from System32 alone, and only here.
+// first, so it is loaded from System32 alone: here, and at start, where
+// both exes keep a copy for Winsock's route query.
 ULONG list_adapters(IP_ADAPTER_ADDRESSES*& adapters) {
     HMODULE ip_helper = LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (ip_helper == nullptr) {

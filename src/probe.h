@@ -70,7 +70,6 @@ struct probe_report {
     std::array<net::interface_name, net::max_interface_addresses> names{};  // by segment row
     bool names_utf8 = net::names_are_utf8;  // UTF-8 text (Windows), or a kernel's bytes
     net::error_code names_error = 0;       // why no name could be had, if so
-    net::error_code dll_search_error = 0;  // why DLLs could not be kept to System32, if so
     bool interfaces_listed = true;
     net::error_code list_error = 0;
     socket_trouble socket;

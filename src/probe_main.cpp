@@ -87,10 +87,9 @@ void offer_to_save(const detect::probe_report& report) {
     console::wait_for_enter();
 }
 
-int probe(net::error_code dll_search_error, std::uint32_t direct_address, bool keep_window) {
+int probe(std::uint32_t direct_address, bool keep_window) {
     const bool stack_started = net::start_network_stack();
     detect::probe_report report = detect::run_probe(direct_address);
-    report.dll_search_error = dll_search_error;
     if (stack_started) {
         net::stop_network_stack();
     }
@@ -115,7 +114,7 @@ int probe(net::error_code dll_search_error, std::uint32_t direct_address, bool k
 
 int main(int argc, char** argv) {
     // First, before Winsock, the console or IP Helper can load a DLL.
-    const net::error_code dll_search_error = platform::load_dlls_from_system32_only();
+    platform::load_dlls_from_system32_only();
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(usage, stdout);
         return 0;
@@ -141,5 +140,5 @@ int main(int argc, char** argv) {
         std::fputs(usage, stderr);
         return 2;
     }
-    return probe(dll_search_error, address, console::is_own_window());
+    return probe(address, console::is_own_window());
 }

@@ -271,11 +271,6 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
     text_line line;
     add(line, "korvelin-probe ", version, ": one discovery as korvelin-detect makes it");
     print(out, line);
-    if (report.dll_search_error != 0) {
-        add(line, "DLLs could not be kept to System32: ");
-        add(line, error_text(report.dll_search_error).view());
-        print(out, line);
-    }
     if (report.outcome != probe_outcome::no_socket) {
         add(line, "Sent: ", decimal_text(discovery_request.size()).text, " bytes to UDP port ",
             decimal_text(discovery_port).text, ", in ",

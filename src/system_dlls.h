@@ -5,16 +5,14 @@
 // its own DLLs load by name at run time included.
 #pragma once
 
-#include "net.h"
-
 namespace platform {
 
 // Limits every later load of a DLL by name, by our code or by Windows' own
 // DLLs, to System32, and loads from there for good the DLLs that Windows'
 // own are seen to load by name while the programs run: call it
-// first, before anything can load a DLL. 0 when the search was limited, or
-// the system's error (a Windows 7 without KB2533623); the program goes on
-// either way. Nothing to limit on POSIX: 0.
-net::error_code load_dlls_from_system32_only();
+// first, before anything can load a DLL. With this one valid flag the call
+// cannot fail on Windows 10 or 11, so there is nothing to report. Nothing
+// to limit on POSIX.
+void load_dlls_from_system32_only();
 
 }  // namespace platform

@@ -2,6 +2,6 @@
 
 namespace platform {
 
-net::error_code load_dlls_from_system32_only() { return 0; }
+void load_dlls_from_system32_only() {}
 
 }  // namespace platform

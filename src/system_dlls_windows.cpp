@@ -1,13 +1,13 @@
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "system_dlls.h"
 
 namespace platform {
 
-net::error_code load_dlls_from_system32_only() {
-    const net::error_code error = SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) != 0
-                                      ? 0
-                                      : static_cast<net::error_code>(GetLastError());
+void load_dlls_from_system32_only() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // No KnownDLLs, and loaded by name while the programs run: IP Helper by
     // Winsock's route query, msimg32 by the common controls of the warning
     // box. Wine's DLLs load them through delayed imports, which disregard
@@ -16,7 +16,6 @@ net::error_code load_dlls_from_system32_only() {
     for (const wchar_t* name : {L"iphlpapi.dll", L"msimg32.dll"}) {
         LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-    return error;
 }
 
 }  // namespace platform

@@ -11,7 +11,7 @@ version=$(project_version "$source_dir")
 # Windows maps its KnownDLLs from System32 whatever lies beside the exe
 # (Microsoft, "Dynamic-link library search order": the registry key
 # HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs). Those
-# that Windows 7 and Windows 10 and 11 all list.
+# that Windows 10 and 11 list.
 known_dlls=" ADVAPI32.DLL CLBCATQ.DLL COMDLG32.DLL GDI32.DLL IMAGEHLP.DLL IMM32.DLL KERNEL32.DLL MSCTF.DLL
  MSVCRT.DLL NORMALIZ.DLL NSI.DLL OLE32.DLL OLEAUT32.DLL PSAPI.DLL RPCRT4.DLL SECHOST.DLL SETUPAPI.DLL
  SHELL32.DLL SHLWAPI.DLL USER32.DLL WLDAP32.DLL WS2_32.DLL "
@@ -35,6 +35,8 @@ check_exe() {  # check_exe EXE SUBSYSTEM MAX-SIZE
     check "${exe##*/} manifest runs as invoker" grep -q 'level="asInvoker"' <<< "$(resource 24)"
     check "${exe##*/} manifest asks for common controls 6" grep -q 'Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<< "$(resource 24)"
     check "${exe##*/} manifest is per-monitor DPI aware" grep -q 'PerMonitorV2' <<< "$(resource 24)"
+    check "${exe##*/} manifest declares Windows 10 and 11 alone" test "$(grep -o 'supportedOS Id="[^"]*"' <<< "$(resource 24)")" \
+        = 'supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"'
     check "${exe##*/} version information $version, under its own name" \
         grep -q "FileVersion$version.*OriginalFilename${exe##*/}" <<< "$(resource 16 | tr -cd '[:print:]')"
     check "${exe##*/} icon" test -n "$(wrestool -l -t 14 "$exe")"

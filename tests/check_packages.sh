@@ -33,6 +33,25 @@ trap 'stop_tsa; rm -rf "$scratch"' EXIT
 
 check "desktop entry is valid" desktop-file-validate "$desktop_entry"
 
+# Each relative link in the documents names a file that exists and, after
+# a #, one of its headings as GitHub makes anchors of them.
+heading_anchors() { sed -n 's/^#\{1,6\} //p' "$1" | tr '[:upper:]' '[:lower:]' | sed -E 's/[^a-z0-9 _-]//g; s/ /-/g'; }
+documents_link_what_exists() {
+    local doc target file anchor broken=0
+    for doc in "$source_dir"/README.md "$source_dir"/SECURITY.md "$source_dir"/docs/*.md; do
+        while read -r target; do
+            file=${target%%#*} anchor=${target#*#}
+            [ "$anchor" = "$target" ] && anchor=
+            file=$( [ -n "$file" ] && echo "$(dirname "$doc")/$file" || echo "$doc")
+            if [ ! -e "$file" ] || { [ -n "$anchor" ] && ! heading_anchors "$file" | grep -qxF "$anchor"; }; then
+                echo "  ${doc#"$source_dir"/}: $target leads nowhere"; broken=1
+            fi
+        done < <(grep -oE '\]\([^)]+\)' "$doc" | sed -E 's/^\]\((.*)\)$/\1/' | grep -vE '^[a-z]+:')
+    done
+    return $broken
+}
+check "the documents' relative links lead somewhere" documents_link_what_exists
+
 check "Debian package $version exists" test -f "$deb"
 field() { dpkg-deb --field "$deb" "$1"; }
 check "package name and version" test "$(field Package) $(field Version)" = "korvelin-detect $version"
