@@ -28,6 +28,21 @@ bool is_own_window();
 // Shows "Press Enter to close" and waits for a line of input (or its end).
 void wait_for_enter();
 
+// Drops the keys typed into an own window so far, so that only a key
+// pressed after a prompt answers it.
+void discard_typed_keys();
+
+// One argument as typed, UTF-8, cut to fit at the end of a character.
+struct argument {
+    char text[128] = {};
+};
+
+// The arguments after the program's name, as typed: on Windows read anew
+// from the UTF-16 command line, since main's have passed through the ANSI
+// code page, whose best fit makes a full-width "１" a "1"; on POSIX
+// argv's bytes. Fills out with the first ones; returns how many there are.
+std::size_t arguments(int argc, char** argv, std::span<argument> out);
+
 // A key pressed or released in an own window: the key itself, whatever
 // character the keyboard's layout gives it (Windows' virtual-key code),
 // and whether Ctrl or Alt was held.

@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <cerrno>
+#include <cstdio>
 
 namespace console {
 
@@ -10,6 +11,15 @@ void write(std::FILE* out, std::string_view text) { std::fwrite(text.data(), 1, 
 bool is_own_window() { return false; }
 
 void wait_for_enter() {}
+
+void discard_typed_keys() {}
+
+std::size_t arguments(int argc, char** argv, std::span<argument> out) {
+    for (int at = 1; at < argc && static_cast<std::size_t>(at) <= out.size(); ++at) {
+        std::snprintf(out[at - 1].text, sizeof out[at - 1].text, "%s", argv[at]);
+    }
+    return argc > 1 ? static_cast<std::size_t>(argc - 1) : 0;
+}
 
 std::optional<key_event> read_key() { return std::nullopt; }
 

@@ -4,8 +4,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <iterator>
 #include <string_view>
@@ -14,12 +16,32 @@
 #include "utf8.h"
 
 namespace console {
+namespace {
+
+// The report file being written, and the error of its first failed
+// write, taken at that write: a later call may change the C library's.
+std::FILE* report_stream = nullptr;
+int report_write_error = 0;
+
+// Why the C library's last write or close failed: the system's error it
+// kept, or a full disk, where Windows wrote less than asked and said
+// nothing (the C library then sets errno alone).
+int failed_write_error() {
+    return _doserrno != 0 ? static_cast<int>(_doserrno) : errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+}
+
+}  // namespace
 
 void write(std::FILE* out, std::string_view text) {
     HANDLE handle = GetStdHandle(out == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     if ((out != stdout && out != stderr) || GetConsoleMode(handle, &mode) == 0) {
-        std::fwrite(text.data(), 1, text.size(), out);
+        _doserrno = 0;
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), out) != text.size() && out == report_stream &&
+            report_write_error == 0) {
+            report_write_error = failed_write_error();
+        }
         return;
     }
     std::fflush(out);  // what went out through the C library comes first
@@ -49,6 +71,27 @@ bool is_own_window() {
     // A console shared with cmd or PowerShell lists them too.
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void discard_typed_keys() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
+std::size_t arguments(int argc, char** argv, std::span<argument> out) {
+    int count = 0;
+    wchar_t** typed = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (typed == nullptr) {  // no memory for it: main's are all there is
+        count = argc;
+    }
+    for (int at = 1; at < count && static_cast<std::size_t>(at) <= out.size(); ++at) {
+        if (typed != nullptr) {
+            detect::utf8_from_utf16({reinterpret_cast<const char16_t*>(typed[at]), std::wcslen(typed[at])},
+                                    out[at - 1].text);
+        } else {
+            // Not snprintf: mingw's own, which C++ gets, would add 30 KiB.
+            std::strncpy(out[at - 1].text, argv[at], sizeof out[at - 1].text - 1);
+        }
+    }
+    LocalFree(typed);
+    return count > 1 ? static_cast<std::size_t>(count - 1) : 0;
 }
 
 void wait_for_enter() {
@@ -121,11 +164,17 @@ wchar_t* long_report_name(const wchar_t* folder, DWORD& error) {
     plain[folder_length] = L'\\';
     write_file_name(plain + folder_length + 1);
     constexpr std::wstring_view local = L"\\\\?\\", unc = L"\\\\?\\UNC\\";
-    const DWORD needed = GetFullPathNameW(plain, 0, nullptr, nullptr);
+    DWORD needed = GetFullPathNameW(plain, 0, nullptr, nullptr);
+    error = needed == 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
     auto* name = needed == 0 ? nullptr : static_cast<wchar_t*>(std::malloc((unc.size() + needed) * sizeof(wchar_t)));
     wchar_t* whole = name == nullptr ? nullptr : name + unc.size();
-    if (whole == nullptr || GetFullPathNameW(plain, needed, whole, nullptr) + 1 != needed) {
-        error = needed == 0 ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+    if (whole != nullptr) {
+        // The second call's own failure, or a name that grew in between.
+        const DWORD written = GetFullPathNameW(plain, needed, whole, nullptr);
+        error = written == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+        needed = written + 1 == needed ? needed : 0;
+    }
+    if (whole == nullptr || needed == 0) {
         std::free(plain);
         std::free(name);
         return nullptr;
@@ -187,16 +236,26 @@ report_file create_report_file(std::span<char> path, save_error& error) {
         std::free(name);
         return {};
     }
+    report_stream = stream;
+    report_write_error = 0;
     return {stream, name};
 }
 
 save_error close_report_file(report_file& file) {
-    // The C library keeps the system's own error beside errno.
+    // The first failed write's error; else the close's own, which writes
+    // what was kept in the buffer.
+    save_error error{report_write_error};
     const bool written = std::ferror(file.stream) == 0;
     _doserrno = 0;
-    save_error error;
-    if (std::fclose(file.stream) != 0 || !written) {
-        error.code = _doserrno != 0 ? static_cast<int>(_doserrno) : static_cast<int>(ERROR_WRITE_FAULT);
+    errno = 0;
+    if (std::fclose(file.stream) != 0 && error.code == 0) {
+        error.code = failed_write_error();
+    }
+    if (error.code == 0 && !written) {
+        error.code = ERROR_WRITE_FAULT;
+    }
+    report_stream = nullptr;
+    if (error.code != 0) {
         DeleteFileW(file.name);  // no half a report left behind
     }
     std::free(file.name);

@@ -3,6 +3,6 @@
 namespace firewall {
 
 // Reading nftables or iptables needs root: nothing is read.
-state read() { return {}; }
+state read(std::span<const net::adapter_id> /*adapters*/) { return {}; }
 
 }  // namespace firewall

@@ -3,6 +3,7 @@
 // against a substitute in the tests.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -50,6 +51,10 @@ inline constexpr std::size_t interface_name_size = 4 * 64 + 1;
 struct interface_name {
     char text[interface_name_size] = {};
 };
+
+// Windows' GUID of an adapter, as its network connections name it; all
+// zero where none is known.
+using adapter_id = std::array<unsigned char, 16>;
 
 // Whether names come as UTF-8 text (Windows) or as a kernel's bytes that
 // may be anything but NUL (Linux).
@@ -161,6 +166,11 @@ std::optional<std::size_t> list_interface_addresses(socket_handle socket,
 // when no name could be had at all (IP Helper could not be loaded, or the
 // list could not be made).
 error_code name_interfaces(std::span<const interface_address> rows, std::span<interface_name> names);
+
+// Writes into ids[i] the GUID of the Windows adapter that holds rows[i]'s
+// address, asking IP Helper as name_interfaces() does; leaves every id
+// zero on POSIX, and where no adapter holds it.
+void identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids);
 
 // The local address that a limited broadcast to port would leave from,
 // found without sending anything; none when the platform has no route for

@@ -16,4 +16,7 @@ int wait_until_either_readable(socket_handle first, socket_handle second, long t
     return (watched[0].revents != 0 ? 1 : 0) | (watched[1].revents != 0 ? 2 : 0);
 }
 
+// Windows' alone: nothing to identify.
+void identify_adapters(std::span<const interface_address> /*rows*/, std::span<adapter_id> /*ids*/) {}
+
 }  // namespace net

@@ -6,8 +6,11 @@
 #include <winsock2.h>
 #include <iphlpapi.h>
 #include <ws2tcpip.h>
+#include <objbase.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <cwchar>
 #include <string_view>
 
@@ -85,6 +88,26 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
     std::free(adapters);
     // No adapter at all is no failure: there is no name to give.
     return result == ERROR_NO_DATA ? 0 : static_cast<error_code>(result);
+}
+
+void identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids) {
+    IP_ADAPTER_ADDRESSES* adapters = nullptr;
+    const ULONG result = list_adapters(adapters);
+    for (std::size_t i = 0; result == NO_ERROR && i < rows.size() && i < ids.size(); ++i) {
+        const IP_ADAPTER_ADDRESSES* adapter = adapter_of(adapters, rows[i].address);
+        // The adapter's GUID is its name, "{4D36E972-...}", as text.
+        wchar_t id_text[40] = {};
+        for (std::size_t at = 0; adapter != nullptr && adapter->AdapterName != nullptr &&
+                                 adapter->AdapterName[at] != '\0' && at + 1 < std::size(id_text);
+             ++at) {
+            id_text[at] = static_cast<unsigned char>(adapter->AdapterName[at]);
+        }
+        GUID id{};
+        if (id_text[0] != L'\0' && SUCCEEDED(CLSIDFromString(id_text, &id))) {
+            std::memcpy(ids[i].data(), &id, sizeof id);
+        }
+    }
+    std::free(adapters);
 }
 
 int wait_until_either_readable(socket_handle first, socket_handle second, long timeout_microseconds) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "broadcast.h"
+#include "probe_verdict.h"
 
 namespace detect {
 namespace {
@@ -79,13 +80,17 @@ void collect_direct(net::socket_handle socket, std::span<char> datagram, std::in
 // deadline; returns early only when the wait itself fails.
 void collect_until(net::socket_handle socket, net::socket_handle direct_socket, std::int64_t deadline,
                    std::int64_t first_send, probe_report& report, sender_tally& tally) {
+    // Where the broadcast was refused, the launcher does not wait: its
+    // socket is left for the next attempt's wait, the direct one read alone.
+    const bool broadcast_read = socket != net::invalid_socket;
     char datagram[largest_datagram];
     for (;;) {
         const std::int64_t remaining = deadline - net::monotonic_microseconds();
         if (remaining <= 0) {
             return;
         }
-        const int ready = net::wait_until_either_readable(socket, direct_socket, static_cast<long>(remaining));
+        const int ready = broadcast_read ? net::wait_until_either_readable(socket, direct_socket, static_cast<long>(remaining))
+                                         : 2 * net::wait_until_readable(direct_socket, static_cast<long>(remaining));
         if (ready < 0) {
             net::count_failure(report.failed_waits);
         }
@@ -138,7 +143,6 @@ bool asked_no_network(const probe_report& report) {
 
 probe_report run_probe(std::uint32_t direct_address) {
     probe_report report;
-    report.firewall = firewall::read();
     const net::socket_guard socket{open_discovery_socket(&report.socket)};
     if (socket.get() == net::invalid_socket) {
         report.outcome = probe_outcome::no_socket;
@@ -164,9 +168,6 @@ probe_report run_probe(std::uint32_t direct_address) {
     }
     const std::size_t count = listed.value_or(0);
     report.segments = plan_segments(socket.get(), {rows.data(), count});
-    if (direct_address != 0) {
-        report.direct.segment = attached_segment_of(report.segments, direct_address);
-    }
     report.names_error = net::name_interfaces({rows.data(), count}, {report.names.data(), count});
     sender_tally tally;
     std::int64_t first_send = 0;
@@ -192,10 +193,14 @@ probe_report run_probe(std::uint32_t direct_address) {
         }
         report.attempts_sent += broadcast ? 1 : 0;
         // The launcher's wait starts once its sends are done.
-        collect_until(socket.get(), direct_socket.get(), net::monotonic_microseconds() + reply_wait_microseconds,
-                      first_send, report, tally);
+        collect_until(broadcast ? socket.get() : net::invalid_socket, direct_socket.get(),
+                      net::monotonic_microseconds() + reply_wait_microseconds, first_send, report, tally);
     }
     report.unlisted_senders = tally.unlisted_count;
+    // Read after the discovery, so that its sends leave when the launcher's do.
+    std::array<net::adapter_id, net::max_interface_addresses> adapters{};
+    net::identify_adapters({rows.data(), count}, {adapters.data(), count});
+    report.firewall = firewall::read({adapters.data(), count});
     if (report.attempts_sent == 0) {
         report.outcome = probe_outcome::sends_refused;
     } else if (tally.first_receive_failed) {
@@ -207,18 +212,10 @@ probe_report run_probe(std::uint32_t direct_address) {
                              ? probe_outcome::opens_page
                              : probe_outcome::first_rejected;
     }
-    return report;
-}
-
-std::optional<std::size_t> attached_segment_of(const segment_plan& plan, std::uint32_t address) {
-    for (std::size_t row = 0; row < plan.count; ++row) {
-        const net::interface_address& held = plan.rows[row].row;
-        if (held.up && !held.loopback && held.netmask != 0 &&
-            (held.address & held.netmask) == (address & held.netmask)) {
-            return row;
-        }
+    if (direct_address != 0) {
+        report.direct.segment = attached_segment_of(report, direct_address);
     }
-    return std::nullopt;
+    return report;
 }
 
 bool can_ask_directly(std::uint32_t address) {
@@ -226,41 +223,17 @@ bool can_ask_directly(std::uint32_t address) {
     return first != 0 && first != 127 && first < 224;
 }
 
-bool drops_broadcast_answers(const firewall::profile_state& profile) {
-    return profile.enabled.error == 0 && profile.enabled.value &&
-           profile.unicast_answers_prohibited.error == 0 && profile.unicast_answers_prohibited.value;
-}
-
-direct_finding judge_direct(const probe_report& report) {
-    const direct_request& direct = report.direct;
-    if (direct.address == 0) {
-        return direct_finding::not_asked;
-    }
-    for (const probe_sender& sender : report.listed()) {
-        if (sender.address == direct.address) {
-            return direct_finding::also_broadcast;
-        }
-    }
-    if (direct.sender_count == 0) {
-        return direct_finding::unanswered;
-    }
-    if (direct.senders[0].verdict != reply_verdict::accepted) {
-        return direct_finding::rejected;
-    }
-    return direct.segment ? direct_finding::broadcast_dropped : direct_finding::behind_router;
-}
-
-int exit_status(probe_outcome outcome) {
-    switch (outcome) {
-    case probe_outcome::opens_page: return 0;
-    case probe_outcome::first_rejected:
-    case probe_outcome::first_unreadable:
-    case probe_outcome::no_answer: return 1;
-    case probe_outcome::no_socket:
-    case probe_outcome::sends_refused:
-    case probe_outcome::no_network: return 2;
-    }
-    return 2;
+std::optional<net::interface_address> segment_broadcasting_to(std::uint32_t address) {
+    const net::socket_guard socket{net::open_udp_socket()};
+    std::array<net::interface_address, net::max_interface_addresses> rows;
+    const std::size_t count =
+        socket.get() == net::invalid_socket ? 0 : net::list_interface_addresses(socket.get(), rows).value_or(0);
+    const std::span listed{rows.data(), count};
+    // A /31 or /32 has no broadcast address of its own.
+    const auto found = std::ranges::find_if(listed, [&](const net::interface_address& row) {
+        return !row.loopback && row.netmask != 0 && (row.netmask & 3U) == 0 && (row.address | ~row.netmask) == address;
+    });
+    return found == listed.end() ? std::nullopt : std::optional{*found};
 }
 
 }  // namespace detect

@@ -1,9 +1,11 @@
 // The report's last line, what the launcher would do and why, and the
 // system's words for an error, as every line of the report gives them.
 #include <algorithm>
+#include <array>
 
 #include "net.h"
 #include "probe_report.h"
+#include "probe_verdict.h"
 #include "utf8.h"
 
 namespace detect {
@@ -11,11 +13,12 @@ namespace {
 
 // No line is ever cut: the longest of the conclusions' own words, the
 // no-answer one's, are about 200 characters; the direct request's and the
-// firewall's sentences add about 650 of their own, two addresses and a
-// profile's name.
+// firewall's sentences add about 700 of their own, three addresses and
+// three profiles' names. Three errors at most: two of the refused sends'
+// and the direct request's.
 constexpr std::size_t sentence_words = 1024;
 static_assert(report_words + sentence_words + (max_listed_senders + 3) * (longest_address + 2) +
-                  2 * longest_error_text <
+                  3 * longest_error_text <
               longest_line);
 
 // "Network is unreachable (error 101)", in the system's own words; an
@@ -58,57 +61,118 @@ void add_later_accepted(text_line& line, const probe_report& report, std::string
     add(line, any ? "." : " No answer was accepted.");
 }
 
+// Why the launcher does not ask row's segment, as the segment table says.
+void add_not_asked_reason(text_line& line, const probe_report& report, std::size_t row) {
+    const segment_decision& decision = report.segments.rows[row];
+    if (decision.verdict == segment_verdict::copy) {
+        add(line, "every copy was refused: ");
+        add_error(line, report.refused_sends.copies[row].last_error);
+    } else if (decision.verdict == segment_verdict::own_broadcast) {
+        add(line, "the broadcast to 255.255.255.255 was refused: ");
+        add_error(line, report.refused_sends.own.last_error);
+    } else if (decision.verdict == segment_verdict::same_segment) {
+        add(line, "skipped: same segment as ", dotted_text(decision.reached_through).text);
+    } else {
+        add(line, "skipped: ", describe(decision.verdict));
+    }
+}
+
 // The sentence on what the direct request tells.
-void add_direct(text_line& line, const probe_report& report) {
+void add_direct(text_line& line, const probe_report& report, const probe_verdict& verdict) {
     const direct_request& direct = report.direct;
     const dotted_text address{direct.address};
-    const direct_finding finding = judge_direct(report);
-    if (finding != direct_finding::not_asked && !line.view().ends_with('.')) {
+    if (verdict.direct != direct_finding::not_asked && !line.view().ends_with('.')) {
         add(line, ".");  // after "would open http://A.B.C.D"
     }
-    switch (finding) {
+    const dotted_text other{verdict.other != nullptr ? verdict.other->address : 0};
+    const dotted_text segment{direct.segment ? report.segments.rows[*direct.segment].row.address : 0};
+    switch (verdict.direct) {
     case direct_finding::not_asked: break;
+    case direct_finding::not_sent:
+        add(line, " No direct request to ", address.text, " could be sent (");
+        add_error(line, direct.socket_error != 0 ? direct.socket_error : direct.refused.last_error);
+        add(line, "), so the probe cannot tell anything of it.");
+        break;
     case direct_finding::also_broadcast:
         add(line, " ", address.text, " answered the broadcast too.");
+        break;
+    case direct_finding::other_also_broadcast:
+        add(line, " Nothing answered from ", address.text, " itself; ", other.text,
+            " answered the direct request and the broadcast, as a server with two addresses does from its first.");
+        break;
+    case direct_finding::other_instead:
+        add(line, " Nothing answered from ", address.text, " itself; ", other.text,
+            " answered the direct request in its place (listed apart).");
         break;
     case direct_finding::unanswered:
         add(line, " As for ", address.text, ", nothing answered the direct request: the server is off, "
             "the address is wrong, or UDP port 5501 is blocked on the way.");
         break;
     case direct_finding::rejected:
-        add(line, " The first answer to the direct request, from ", dotted_text(direct.senders[0].address).text,
-            ", was rejected (", describe(direct.senders[0].verdict), ").");
+        add(line, " The first answer to the direct request, from ", address.text, ", was rejected (",
+            describe(sender_at(direct.listed(), direct.address)->verdict), ").");
         break;
     case direct_finding::behind_router:
         add(line, " ", address.text, " answers a direct request, but a router lies between this PC and it, "
             "and korvelin-detect asks only the networks this PC is attached to.");
         break;
-    case direct_finding::broadcast_dropped: {
-        const net::interface_address& row = report.segments.rows[*direct.segment].row;
+    case direct_finding::not_broadcast_there:
+        add(line, " ", address.text, " answers a direct request and is on the segment of ", segment.text,
+            ", but korvelin-detect does not broadcast there (");
+        add_not_asked_reason(line, report, *direct.segment);
+        add(line, ").");
+        break;
+    case direct_finding::broadcast_dropped:
         add(line, " ", address.text, " answers directly, but not the broadcast, and is on the same segment as ",
-            dotted_text(row.address).text, ": something drops the broadcast or the answer to it, a firewall "
+            segment.text, ": something drops the broadcast or the answer to it, a firewall "
             "on this PC or on the server.");
         break;
     }
+}
+
+// "Public", "Domain and Public", "Domain, Private and Public".
+void add_profiles(text_line& line, unsigned profiles) {
+    std::array<const char*, 3> names{};
+    std::size_t count = 0;
+    for (const firewall::profile kind :
+         {firewall::profile::domain, firewall::profile::private_network, firewall::profile::public_network}) {
+        if ((profiles & static_cast<unsigned>(kind)) != 0) {
+            names[count++] = profile_name(kind);
+        }
+    }
+    for (std::size_t at = 0; at < count; ++at) {
+        add(line, at == 0 ? "" : at + 1 == count ? " and " : ", ", names[at]);
     }
 }
 
 // The sentence on a firewall profile that drops every answer to a
-// broadcast, where nothing answered one: an answer that got in says it is
-// not the cause.
-void add_firewall(text_line& line, const probe_report& report) {
-    for (const firewall::profile_state& profile :
-         std::span{report.firewall.active.data(), report.firewall.active_count}) {
-        if (report.outcome == probe_outcome::no_answer && drops_broadcast_answers(profile)) {
-            add(line, " Likely cause: Windows Defender Firewall's ", profile_name(profile.kind),
-                " profile, active here, prohibits unicast answers to a broadcast. An administrator allows "
-                "them with Group Policy (Computer Configuration > Administrative Templates > Network > "
-                "Network Connections > Windows Defender Firewall: \"Prohibit unicast response to multicast "
-                "or broadcast requests\" Disabled) or Intune (Firewall CSP "
-                "DisableUnicastResponsesToMulticastBroadcast false).");
-            return;
-        }
+// broadcast.
+void add_firewall(text_line& line, const probe_report& report, const probe_verdict& verdict) {
+    if (verdict.firewall == firewall_finding::none) {
+        return;
     }
+    const bool several = (verdict.profiles & (verdict.profiles - 1)) != 0;
+    if (verdict.firewall == firewall_finding::cause) {
+        add(line, " Likely cause: Windows Defender Firewall's ");
+        add_profiles(line, verdict.profiles);
+        add(line, several ? " profiles, the ones" : " profile, the one", " for ");
+        if (report.direct.segment) {
+            add(line, "the network of ", dotted_text(report.segments.rows[*report.direct.segment].row.address).text);
+        } else {
+            add(line, several ? "networks asked" : "a network asked");
+        }
+        add(line, ", prohibit", several ? "" : "s", " unicast answers to a broadcast.");
+    } else {
+        add(line, " The category of the network in question could not be read, so which firewall profile "
+                  "applies is unknown; the active ");
+        add_profiles(line, verdict.profiles);
+        add(line, several ? " profiles prohibit" : " profile prohibits",
+            " unicast answers to a broadcast, and may be why.");
+    }
+    add(line, " An administrator allows them with Group Policy (Computer Configuration > Administrative "
+              "Templates > Network > Network Connections > Windows Defender Firewall: \"Prohibit unicast "
+              "response to multicast or broadcast requests\" Disabled) or Intune (Firewall CSP "
+              "DisableUnicastResponsesToMulticastBroadcast false).");
 }
 
 }  // namespace
@@ -180,8 +244,9 @@ text_line conclusion(const probe_report& report) {
             "broadcast through loopback, and no adapter took a copy.");
         break;
     }
-    add_direct(line, report);
-    add_firewall(line, report);
+    const probe_verdict verdict = judge(report);
+    add_direct(line, report, verdict);
+    add_firewall(line, report, verdict);
     return line;
 }
 

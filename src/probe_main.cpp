@@ -4,6 +4,7 @@
 // directly and says why the broadcast did not find it. Exit status 0: the
 // launcher would open a page; 1: it would show "Server wasn't found"; 2:
 // nothing could be asked, or a wrong argument.
+#include <array>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,8 @@
 #include "net.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "probe_verdict.h"
+#include "report_rows.h"
 #include "save_key.h"
 #include "system_dlls.h"
 
@@ -61,6 +64,9 @@ detect::text_line save_error_text(const console::save_error& error) {
 // In a window of its own, which closes with the program, the report can be
 // kept as a file for whoever helps.
 void offer_to_save(const detect::probe_report& report) {
+    // Keys typed during the run would answer a prompt not yet shown: an
+    // Enter would close the window unread.
+    console::discard_typed_keys();
     console::write(stdout, "\nPress S to save this report, or Enter to close");
     if (!save_chosen()) {
         return;
@@ -87,8 +93,30 @@ void offer_to_save(const detect::probe_report& report) {
     console::wait_for_enter();
 }
 
+// A broadcast address given as the server's: refused before anything is
+// sent, naming the segment it would broadcast on.
+bool refuse_broadcast_address(std::uint32_t address) {
+    const std::optional<net::interface_address> segment = detect::segment_broadcasting_to(address);
+    if (segment) {
+        detect::text_line line;
+        add(line, "korvelin-probe: '", detect::dotted_text(address).text,
+            "' is the broadcast address of the segment of ", detect::dotted_text(segment->address).text, "/",
+            detect::decimal_text(detect::prefix_length(segment->netmask)).text,
+            ": give the server's own address\n");
+        console::write(stderr, line.view());
+        std::fputs(usage, stderr);
+    }
+    return segment.has_value();
+}
+
 int probe(std::uint32_t direct_address, bool keep_window) {
     const bool stack_started = net::start_network_stack();
+    if (direct_address != 0 && refuse_broadcast_address(direct_address)) {
+        if (stack_started) {
+            net::stop_network_stack();
+        }
+        return 2;
+    }
     detect::probe_report report = detect::run_probe(direct_address);
     if (stack_started) {
         net::stop_network_stack();
@@ -115,28 +143,30 @@ int probe(std::uint32_t direct_address, bool keep_window) {
 int main(int argc, char** argv) {
     // First, before Winsock, the console or IP Helper can load a DLL.
     platform::load_dlls_from_system32_only();
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::array<console::argument, 2> given;
+    const std::size_t count = console::arguments(argc, argv, given);
+    if (count == 1 && std::strcmp(given[0].text, "--help") == 0) {
         std::fputs(usage, stdout);
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (count == 1 && std::strcmp(given[0].text, "--version") == 0) {
         std::fputs("korvelin-probe " KORVELIN_VERSION "\n", stdout);
         return 0;
     }
-    // Refused before anything is sent, naming what was given, escaped.
+    // Refused before anything is sent, naming what was typed, escaped.
     std::uint32_t address = 0;
-    if (const std::optional<std::uint32_t> given = argc == 2 ? detect::parse_ipv4(argv[1]) : std::nullopt;
-        given && detect::can_ask_directly(*given)) {
-        address = *given;
+    if (const std::optional<std::uint32_t> parsed = count == 1 ? detect::parse_ipv4(given[0].text) : std::nullopt;
+        parsed && detect::can_ask_directly(*parsed)) {
+        address = *parsed;
     }
-    if (argc > 2 || (argc == 2 && address == 0)) {
-        const detect::text_line given = detect::escape_text(argc == 2 ? argv[1] : argv[2], false);
-        console::write(stderr, argc > 2 ? "korvelin-probe: one argument at most; '" : "korvelin-probe: '");
-        console::write(stderr, given.view());
-        console::write(stderr, argc > 2 ? "' is one too many\n"
-                                        : "' is no address to ask: give the server's IPv4 address, four "
-                                          "numbers 0 to 255 without leading zeros, such as 192.168.1.20 "
-                                          "(not 0.x, 127.x, multicast or broadcast)\n");
+    if (count > 1 || (count == 1 && address == 0)) {
+        const detect::text_line shown = detect::escape_text(given[count > 1 ? 1 : 0].text, net::names_are_utf8);
+        console::write(stderr, count > 1 ? "korvelin-probe: one argument at most; '" : "korvelin-probe: '");
+        console::write(stderr, shown.view());
+        console::write(stderr, count > 1 ? "' is one too many\n"
+                                         : "' is no address to ask: give the server's IPv4 address, four "
+                                           "numbers 0 to 255 without leading zeros, such as 192.168.1.20 "
+                                           "(not 0.x, 127.x, multicast or broadcast)\n");
         std::fputs(usage, stderr);
         return 2;
     }

@@ -1,6 +1,8 @@
 // The probe's report: its sections, and the columns that keep it readable
 // in any script.
 #include "probe_report.h"
+#include "probe_verdict.h"
+#include "report_rows.h"
 
 #include <algorithm>
 
@@ -12,25 +14,6 @@
 namespace detect {
 namespace {
 
-// A name that holds right-to-left letters is isolated (U+2068 ... U+2069),
-// so that software applying the bidirectional algorithm, a ticket's page
-// among them, keeps the row's columns: the line's direction comes from the
-// report's own words, and the padding and the address stay after the name.
-// A name's own isolates are escaped, so every raw one is the report's.
-void add_padded_name(text_line& line, std::string_view name, std::size_t width) {
-    const bool isolated = has_right_to_left(name);
-    add(line, isolated ? "\u2068" : "", name, isolated ? "\u2069" : "");
-    for (std::size_t used = display_width(name); used < width; ++used) {
-        add_text(line, " ");
-    }
-}
-
-void pad_to(text_line& line, std::size_t column) {
-    while (line.length < column) {
-        add_text(line, " ");
-    }
-}
-
 // No line is ever cut: the longest each kind of line can be, from the
 // sizes of what goes into it, fits a text_line.
 constexpr std::size_t longest_interface_line =
@@ -39,31 +22,6 @@ constexpr std::size_t longest_interface_line =
 constexpr std::size_t longest_sender_line =
     report_words + escaped_byte * reply_excerpt_size + 3 * longest_number;
 static_assert(std::max(longest_interface_line, longest_sender_line) < longest_line);
-
-void add_refusals(text_line& line, const net::failure_tally& tally) {
-    if (tally.count > 0) {
-        add(line, "; refused ", decimal_text(tally.count).text, " of ",
-            decimal_text(discovery_attempts).text, ": ");
-        add(line, error_text(tally.last_error).view());
-    }
-}
-
-const char* plural(unsigned long count) { return count == 1 ? "" : "s"; }
-
-// Counted by hand: std::popcount would call into libgcc_s on plain x86-64.
-unsigned long prefix_length(std::uint32_t netmask) {
-    unsigned long bits = 0;
-    for (; netmask != 0; netmask &= netmask - 1) {
-        ++bits;
-    }
-    return bits;
-}
-
-void print(std::FILE* out, text_line& line) {
-    add(line, "\n");
-    console::write(out, line.view());
-    line = text_line{};
-}
 
 void add_decision(text_line& line, const segment_decision& decision) {
     switch (decision.verdict) {
@@ -90,17 +48,6 @@ void add_decision(text_line& line, const segment_decision& decision) {
     }
 }
 
-// A section's heading, and what stands in for an empty list.
-void print_heading(std::FILE* out, std::string_view heading, bool empty,
-                   std::string_view when_empty) {
-    text_line line;
-    add(line, heading);
-    if (empty) {
-        add(line, "\n  ", when_empty);
-    }
-    print(out, line);
-}
-
 // The names' column: as wide as the longest name, within bounds.
 constexpr std::size_t min_name_width = 16;
 constexpr std::size_t max_name_width = 40;
@@ -108,7 +55,8 @@ constexpr std::size_t max_name_width = 40;
 void print_interfaces(std::FILE* out, const probe_report& report) {
     const segment_plan& plan = report.segments;
     text_line line;
-    add(line, "Interface addresses, as the system lists them:");
+    add(line, "Interface addresses, as the system lists them",
+        report.firewall.present ? ", with their networks' categories:" : ":");
     if (!report.interfaces_listed) {
         add(line, "\n  none could be listed (");
         add(line, error_text(report.list_error).view());
@@ -142,8 +90,17 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
             decimal_text(prefix_length(decision.row.netmask)).text);
         pad_to(line, column + 20);
         add(line, " ");
+        const firewall::category_reading& category = report.firewall.categories[row];
+        if (report.firewall.present) {
+            add(line, category.known ? profile_name(category.kind) : category.error != 0 ? "?" : "-");
+            pad_to(line, column + 29);
+            add(line, " ");
+        }
         add_decision(line, decision);
         add_refusals(line, report.refused_sends.copies[row]);
+        if (report.firewall.present && category.error != 0) {
+            add(line, "; its network's category could not be read (", hresult_text(category.error).view(), ")");
+        }
         print(out, line);
     }
     if (plan.own_broadcast_on_loopback) {
@@ -151,40 +108,6 @@ void print_interfaces(std::FILE* out, const probe_report& report) {
         print(out, line);
     }
 
-}
-
-// Each sender of a list, with its first datagram's verdict and bytes.
-void print_sender_rows(std::FILE* out, std::span<const probe_sender> senders) {
-    text_line line;
-    unsigned long number = 0;
-    for (const probe_sender& sender : senders) {
-        add(line, "  ", decimal_text(++number).text, ". ", dotted_text(sender.address).text);
-        pad_to(line, 22);
-        add(line, " ");
-        if (sender.verdict == reply_verdict::accepted) {
-            add(line, "accepted");
-        } else {
-            add(line, "rejected: ", describe(sender.verdict));
-        }
-        print(out, line);
-        const std::size_t shown = std::min(sender.size, sender.excerpt.size());
-        add(line, "     ", decimal_text(sender.datagrams).text, " datagram", plural(sender.datagrams),
-            ", the first after ", decimal_text(static_cast<unsigned long>(sender.first_after_ms)).text,
-            " ms: \"", escape_text({sender.excerpt.data(), shown}, false).view(), "\"",
-            shown < sender.size ? "..." : "", " (", decimal_text(sender.size).text, " bytes)");
-        print(out, line);
-    }
-}
-
-// "  and 2 datagrams that could not be read: ...", when any could not.
-void print_failed_receives(std::FILE* out, const net::failure_tally& failed) {
-    if (failed.count > 0) {
-        text_line line;
-        add(line, "  and ", decimal_text(failed.count).text, " datagram", plural(failed.count),
-            " that could not be read: ");
-        add(line, error_text(failed.last_error).view());
-        print(out, line);
-    }
 }
 
 void print_senders(std::FILE* out, const probe_report& report) {
@@ -228,8 +151,20 @@ void print_direct(std::FILE* out, const probe_report& report) {
         decimal_text(discovery_attempts).text, " attempts");
     add_refusals(line, direct.refused);
     print(out, line);
-    print_heading(out, "Answers to it:", direct.sender_count == 0, "none");
-    print_sender_rows(out, direct.listed());
+    // Only the asked address's datagrams are its answers; a server with
+    // two addresses may answer from the other, listed apart.
+    const probe_sender* own = sender_at(direct.listed(), direct.address);
+    print_heading(out, "Answers to it:", own == nullptr, "none");
+    print_sender_rows(out, own == nullptr ? std::span<const probe_sender>{} : std::span{own, 1});
+    if (direct.sender_count > (own == nullptr ? 0U : 1U)) {
+        print_heading(out, "From other addresses, to the same socket:", false, "");
+        unsigned long number = 0;
+        for (const probe_sender& sender : direct.listed()) {
+            if (&sender != own) {
+                print_sender_rows(out, {&sender, 1}, ++number);
+            }
+        }
+    }
     if (direct.unlisted_datagrams > 0) {
         add(line, "  and ", decimal_text(direct.unlisted_datagrams).text, " more datagram",
             plural(direct.unlisted_datagrams), " from senders not listed");

@@ -42,7 +42,7 @@ check_exe() {  # check_exe EXE SUBSYSTEM MAX-SIZE
     check "${exe##*/} icon" test -n "$(wrestool -l -t 14 "$exe")"
 }
 check_exe "$windows_build/korvelin-detect.exe" "Windows GUI" 65536
-check_exe "$windows_build/korvelin-probe.exe" "Windows CUI" 73728
+check_exe "$windows_build/korvelin-probe.exe" "Windows CUI" 81920
 
 hardened() {  # RELRO, BIND_NOW and PIE, the stack protector
     readelf -lW "$1" | grep -q GNU_RELRO &&

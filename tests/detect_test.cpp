@@ -20,6 +20,7 @@
 #include "ipv4_text.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "probe_verdict.h"
 #include "save_key.h"
 #include "segments.h"
 
@@ -501,7 +502,9 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
         if (!c.shown.empty()) {
             EXPECT_NE(fake().written.find(c.shown + "\n"), std::string::npos) << fake().written;
         }
-        EXPECT_NE(fake().written.find("\n" + c.conclusion + "\n"), std::string::npos);
+        // The last line, as a fleet's tool reads it: its last 2,048 characters.
+        EXPECT_TRUE(fake().written.ends_with("\n" + c.conclusion + "\n"));
+        EXPECT_LE(c.conclusion.size() + 1, 2048u);
         // Each report for bidi_columns.sh, which lays it out as a ticket's page would.
         if (const char* reports = std::getenv("KORVELIN_REPORT_DIR")) {
             std::ofstream(reports + "/"s + std::to_string(&c - cases) + ".txt") << fake().written;
@@ -513,10 +516,23 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
 }
 
 TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) {
-    const std::uint32_t far = ipv4(10, 9, 0, 2), near = ipv4(10, 3, 0, 7);
-    const fake_reply from_far{valid_reply, far}, from_near{valid_reply, near};
-    firewall::state public_prohibits{.present = true, .active_count = 1};
-    public_prohibits.active[0] = {firewall::profile::public_network, {true}, {true}, {false}};
+    const std::uint32_t far = ipv4(10, 9, 0, 2), near = ipv4(10, 3, 0, 7), first = ipv4(10, 3, 0, 2);
+    const fake_reply from_far{valid_reply, far}, from_near{valid_reply, near}, from_first{valid_reply, first};
+    // A hardening baseline: Public prohibits unicast answers, Private allows them.
+    const auto categorised = [](firewall::category_reading link2, firewall::category_reading link3) {
+        firewall::state state{.present = true, .active_count = 2};
+        state.active[0] = {firewall::profile::public_network, {true}, {true}, {false}};
+        state.active[1] = {firewall::profile::private_network, {true}, {false}, {false}};
+        state.categories[0] = link2;
+        state.categories[1] = link3;
+        return state;
+    };
+    using enum firewall::profile;
+    const firewall::state public_prohibits = categorised({}, {});
+    const std::vector<net::interface_address> wide_and_narrow = {
+        lan(ipv4(10, 2, 0, 1), 24, 2), lan(ipv4(10, 5, 0, 1), 16, 3), lan(ipv4(10, 6, 0, 1), 25, 4),
+        lan(ipv4(10, 7, 0, 0), 31, 5)};
+    const std::string firewall_named = "Windows Defender Firewall's";
     const std::string nothing = "korvelin-detect would show \"Server wasn't found\": nothing answered. See "
                                 "Troubleshooting in the README: a server behind a router, across a "
                                 "full-tunnel VPN, or a firewall that drops the request or the answer.";
@@ -527,6 +543,7 @@ TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) 
         int exit_status;
         std::string conclusion;  // what it holds
         std::string shown = "";
+        std::string absent = "";  // what neither the conclusion nor the report holds
     } cases[] = {
         {"accepted, on no attached segment: a router between", far,
          {.wait_results = {2}, .direct_replies = {from_far}}, 1,
@@ -534,12 +551,32 @@ TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) 
                    "korvelin-detect asks only the networks this PC is attached to.",
          "Asked directly: 10.9.0.2, on no segment this PC is attached to\n"
          "  the same request to UDP port 5501 in 5 of 5 attempts\nAnswers to it:\n  1. 10.9.0.2"},
-        {"accepted, on an attached segment, not by broadcast: dropped, and the firewall's setting named", near,
+        {"accepted, on an attached segment, not by broadcast: dropped; no category read: profiles possible", near,
          {.wait_results = {2}, .direct_replies = {from_near}, .firewall = public_prohibits}, 1,
          " 10.3.0.7 answers directly, but not the broadcast, and is on the same segment as 10.3.0.1: something "
-         "drops the broadcast or the answer to it, a firewall on this PC or on the server. Likely cause: "
-         "Windows Defender Firewall's Public profile, active here, prohibits unicast answers to a broadcast",
-         "Asked directly: 10.3.0.7, on the same segment as 10.3.0.1/24"},
+         "drops the broadcast or the answer to it, a firewall on this PC or on the server. The category of the "
+         "network in question could not be read, so which firewall profile applies is unknown; the active "
+         "Public profile prohibits unicast answers to a broadcast, and may be why.",
+         "Asked directly: 10.3.0.7, on the same segment as 10.3.0.1/24", "Likely cause"},
+        {"its segment's network Public, prohibiting: that profile named", near,
+         {.wait_results = {2}, .direct_replies = {from_near},
+          .firewall = categorised({true, private_network}, {true, public_network})}, 1,
+         " Likely cause: Windows Defender Firewall's Public profile, the one for the network of 10.3.0.1, "
+         "prohibits unicast answers to a broadcast.",
+         "  if3              10.3.0.1/24         Public   asked: a copy"},
+        {"the LAN Private beside a Default Switch on Public: the LAN's profile allows, nothing named", near,
+         {.wait_results = {2}, .direct_replies = {from_near},
+          .firewall = categorised({true, public_network}, {true, private_network})}, 1,
+         " on the same segment as 10.3.0.1: something drops", "  if2              10.2.0.1/24         Public",
+         firewall_named},
+        {"its segment's category unreadable: said in the table, profiles only possible", near,
+         {.wait_results = {2}, .direct_replies = {from_near},
+          .firewall = categorised({true, private_network}, {false, public_network, -2147467259})}, 1,
+         "and may be why.",
+         "; its network's category could not be read (text of -2147467259 (error 0x80004005))", "Likely cause"},
+        {"no answer at all: the firewall is no cause", far,
+         {.firewall = categorised({true, public_network}, {true, public_network})}, 1,
+         "nothing answered the direct request", "", firewall_named},
         {"nothing answered it", far, {}, 1,
          nothing + " As for 10.9.0.2, nothing answered the direct request: the server is off, the address is "
                    "wrong, or UDP port 5501 is blocked on the way.",
@@ -550,17 +587,54 @@ TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) 
         {"its answer rejected, and why", far,
          {.wait_results = {2}, .direct_replies = {{"ANSWER = hello", far}}}, 1,
          " The first answer to the direct request, from 10.9.0.2, was rejected (no \"FindServer\")."},
-        {"its sends refused, its answers none", far,
-         {.sends_succeed = {true, false, true, false, true, false, true, false, true, false}}, 1,
-         " As for 10.9.0.2, nothing answered the direct request: the server is off, the address is wrong, "
-         "or UDP port 5501 is blocked on the way.",
-         "  the same request to UDP port 5501 in 0 of 5 attempts; refused 5 of 5: text of 101 (error 101)"},
+        {"its sends refused: nothing said of the server or the path", far,
+         {.sends_succeed = {true, false, true, false, true, false, true, false, true, false},
+          .firewall = categorised({true, public_network}, {true, public_network})}, 1,
+         " No direct request to 10.9.0.2 could be sent (text of 101 (error 101)), so the probe cannot tell "
+         "anything of it.",
+         "  the same request to UDP port 5501 in 0 of 5 attempts; refused 5 of 5: text of 101 (error 101)",
+         "server is off"},
+        {"a server with two addresses, asked by its second: its first's answers listed apart", near,
+         {.wait_results = {3}, .replies = {from_first}, .direct_replies = {from_first}}, 0,
+         "korvelin-detect would open http://10.3.0.2. Nothing answered from 10.3.0.7 itself; 10.3.0.2 answered "
+         "the direct request and the broadcast, as a server with two addresses does from its first.",
+         "Answers to it:\n  none\nFrom other addresses, to the same socket:\n  1. 10.3.0.2          accepted",
+         "drops the broadcast"},
+        {"another address in its place, not by broadcast", near,
+         {.wait_results = {2}, .direct_replies = {from_first}}, 1,
+         " Nothing answered from 10.3.0.7 itself; 10.3.0.2 answered the direct request in its place (listed "
+         "apart).", "", "answers directly"},
+        {"on a segment whose every copy was refused: the launcher does not broadcast there", near,
+         {.copies_succeed = {false, true, false, true, false, true, false, true, false, true},
+          .wait_results = {2}, .direct_replies = {from_near}, .firewall = categorised({}, {true, public_network})}, 1,
+         " 10.3.0.7 answers a direct request and is on the segment of 10.3.0.1, but korvelin-detect does not "
+         "broadcast there (every copy was refused: text of 101 (error 101)).", "", firewall_named},
+        {"across a /31: not broadcast there, and why, as the table says", ipv4(10, 7, 0, 1),
+         {.interfaces = wide_and_narrow, .own_source = ipv4(10, 2, 0, 1), .wait_results = {2},
+          .direct_replies = {{valid_reply, ipv4(10, 7, 0, 1)}}}, 1,
+         " 10.7.0.1 answers a direct request and is on the segment of 10.7.0.0, but korvelin-detect does not "
+         "broadcast there (skipped: /31 or /32, no broadcast address).", "", "drops the broadcast"},
+        {"in a /16, where a /24 would not hold it", ipv4(10, 5, 200, 9),
+         {.interfaces = wide_and_narrow, .own_source = ipv4(10, 2, 0, 1), .wait_results = {2},
+          .direct_replies = {{valid_reply, ipv4(10, 5, 200, 9)}}}, 1,
+         " 10.5.200.9 answers directly, but not the broadcast, and is on the same segment as 10.5.0.1:",
+         "Asked directly: 10.5.200.9, on the same segment as 10.5.0.1/16"},
+        {"beside a /25 that does not hold it, where a /24 would", ipv4(10, 6, 0, 200),
+         {.interfaces = wide_and_narrow, .own_source = ipv4(10, 2, 0, 1), .wait_results = {2},
+          .direct_replies = {{valid_reply, ipv4(10, 6, 0, 200)}}}, 1,
+         " 10.6.0.200 answers a direct request, but a router lies between", "on no segment this PC is attached to"},
+        {"a late answer while the broadcast is refused waits, as in the launcher", near,
+         {.sends_succeed = {true, true, false, true, false, true, false, true, false, true},
+          .copies_succeed = {true, true, false, false, false, false, false, false, false, false},
+          .wait_results = {0, 1}, .replies = {from_first}}, 1, "nothing answered.", "Answers, in order of arrival:\n  none"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake_script script = c.script;
-        script.interfaces = three_links;
-        script.own_source = three_links[0].address;
+        if (script.interfaces.empty()) {
+            script.interfaces = three_links;
+            script.own_source = three_links[0].address;
+        }
         reset_fake(script);
         const detect::probe_report report = detect::run_probe(c.address);
         EXPECT_EQ(detect::exit_status(report.outcome), c.exit_status);
@@ -572,6 +646,11 @@ TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) 
                   5);
         detect::print_report(stdout, report, "test");
         EXPECT_NE(fake().written.find(c.shown), std::string::npos) << fake().written;
+        EXPECT_TRUE(c.absent.empty() || fake().written.find(c.absent) == std::string::npos) << fake().written;
+        // A fleet's tool reads the last line, its last 2,048 characters.
+        const std::string last = std::string(detect::conclusion(report).view()) + "\n";
+        EXPECT_TRUE(fake().written.ends_with("\n" + last));
+        EXPECT_LE(last.size(), 2048u);
     }
 }
 
@@ -583,29 +662,30 @@ TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) 
         const char* name;
         firewall::state state;
         std::string shown;
-        bool named;
+        const char* named;      // what the conclusion says of the firewall, if anything
         bool answered = false;  // a server's answer got in all the same
     } cases[] = {
-        {"Linux: none", {}, "", false},
+        {"Linux: none", {}, "", nullptr},
         {"off", {.present = true, .active = {profile(firewall::profile::private_network, false, true)}, .active_count = 1},
-         "  Private: off; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", false},
+         "  Private: off; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", nullptr},
         {"on, allowing", {.present = true, .active = {profile(firewall::profile::domain, true, false)}, .active_count = 1},
-         "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n", false},
+         "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n", nullptr},
         {"on, prohibiting on Public only",
          {.present = true,
           .active = {profile(firewall::profile::domain, true, false), profile(firewall::profile::public_network, true, true)},
           .active_count = 2},
          "  Domain: on; unicast answers to a broadcast: allowed; all inbound traffic: not blocked\n"
-         "  Public: on; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n", true},
+         "  Public: on; unicast answers to a broadcast: prohibited; all inbound traffic: not blocked\n",
+         "the active Public profile prohibits unicast answers to a broadcast, and may be why."},
         {"prohibiting on Public, but an answer got in: not the cause",
          {.present = true, .active = {profile(firewall::profile::public_network, true, true)}, .active_count = 1},
-         "  Public: on; unicast answers to a broadcast: prohibited", false, true},
+         "  Public: on; unicast answers to a broadcast: prohibited", nullptr, true},
         {"a value that could not be read",
          {.present = true, .active = {profile(firewall::profile::public_network, false, true, -2147467263)}, .active_count = 1},
-         "  Public: could not be read (text of -2147467263 (error 0x80004001)); unicast answers", false},
+         "  Public: could not be read (text of -2147467263 (error 0x80004001)); unicast answers", nullptr},
         {"the profiles that could not be read (Wine)", {.present = true, .profiles_error = -2147467263},
          "Windows Defender Firewall, the active profiles:\n  which profiles are active could not be read: "
-         "text of -2147467263 (error 0x80004001)\n\n", false},
+         "text of -2147467263 (error 0x80004001)\n\n", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -618,9 +698,9 @@ TEST(FirewallSection, ReadsEachActiveProfileAndNamesTheSettingThatDropsAnswers) 
         EXPECT_EQ(fake().written.find("Windows Defender Firewall, the active profiles:") != std::string::npos,
                   c.state.present);
         EXPECT_NE(fake().written.find(c.shown), std::string::npos) << fake().written;
-        EXPECT_EQ(detect::conclusion(report).view().find("Likely cause: Windows Defender Firewall's Public profile") !=
+        EXPECT_EQ(detect::conclusion(report).view().find(c.named != nullptr ? c.named : "unicast answers") !=
                       std::string_view::npos,
-                  c.named);
+                  c.named != nullptr);
     }
 }
 

@@ -115,6 +115,9 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
     return the_fake.script.names_read ? 0 : the_fake.script.failure;
 }
 
+// The script's categories are by row already.
+void identify_adapters(std::span<const interface_address>, std::span<adapter_id>) {}
+
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
     record("route", the_fake.set_up);
     return the_fake.script.own_source;
@@ -181,7 +184,7 @@ void close_socket(socket_handle) {
 
 namespace firewall {
 
-state read() { return the_fake.script.firewall; }
+state read(std::span<const net::adapter_id> /*adapters*/) { return the_fake.script.firewall; }
 
 }  // namespace firewall
 

@@ -53,9 +53,11 @@ no_desktop_tool() { not_run xdg-open && not_run zenity && not_run kdialog && not
 tun_skipped() {
     local why=point-to-point
     [ "$platform" = wine ] && why='cannot broadcast'
-    grep -Eqx "  kd-tun +10\.202\.0\.1/24 +skipped: $why" "$work/report"
+    grep -Eqx "  kd-tun +10\.202\.0\.1/24$category +skipped: $why" "$work/report"
 }
 valid_reply=$'ANSWER = FindServer\nPRODUCT = korvelin\n'
+# Between an address and its decision, Windows shows its network's category.
+category='( +(Public|Private|Domain|-|\?))?'
 
 case_mixed-replies() {
     # A host on the first segment answers first, but not as a server does;
@@ -85,8 +87,11 @@ case_found() {
     if [ "$platform" = wine ]; then
         check "the firewall's profiles could not be read, with Wine's E_NOTIMPL" \
             grep -Eqx '  which profiles are active could not be read: .*\(error 0x80004001\)' "$work/report"
+        # Wine's network list gives every adapter's network, Public.
+        check "each network's category, as Wine gives it" \
+            grep -Eqx '  kd-vc-b +10\.201\.0\.1/24 +Public +asked: a copy to 10\.201\.0\.255' "$work/report"
     else
-        check "no firewall section" test -z "$(grep 'Windows Defender Firewall' "$work/report")"
+        check "no firewall section, no categories" test -z "$(grep -E 'Windows Defender Firewall|categor' "$work/report")"
     fi
 }
 
@@ -95,7 +100,7 @@ case_no-server() {
     check "exit status 1" test "$status" = 1
     check "nothing answered" reported "nothing answered"
     check "the second segment gets a copy" \
-        grep -Eq '^  [-a-z]+ +10\.201\.0\.1/24 +asked: a copy (through this link|to 10\.201\.0\.255)$' "$work/report"
+        grep -Eq "^  [-a-z]+ +10\.201\.0\.1/24$category +asked: a copy (through this link|to 10\.201\.0\.255)\$" "$work/report"
     check "nothing on standard error" test ! -s "$work/errors"
 }
 
@@ -136,8 +141,8 @@ case_many-addresses() {
     run_probe
     check "exit status 0: found on the second segment" test "$status" = 0
     check "the conclusion names http://$server_b_address" reported "korvelin-detect would open http://$server_b_address"
-    check "128 addresses listed" test "$(grep -cE '^  .* [0-9.]+/[0-9]+ +(asked|skipped)' "$work/report")" = 128
-    check "the second segment asked" grep -Eq '^  kd-vc-b +10\.201\.0\.1/24 +asked: ' "$work/report"
+    check "128 addresses listed" test "$(grep -cE "^  .* [0-9.]+/[0-9]+$category +(asked|skipped)" "$work/report")" = 128
+    check "the second segment asked" grep -Eq "^  kd-vc-b +10\.201\.0\.1/24$category +asked: " "$work/report"
 }
 
 case_arguments() {
@@ -158,6 +163,14 @@ case_arguments() {
     run_probe "$server_address" 10.200.0.3
     check "two addresses: exit 2, and standard error names the second" \
         eval 'test "$status" = 2 && grep -qF "'"'"'10.200.0.3'"'"' is one too many" "$work/errors"'
+    run_probe 10.200.0.255
+    check "the segment's own broadcast address: exit 2, naming it and its segment" eval 'test "$status" = 2 &&
+        grep -qF "'"'"'10.200.0.255'"'"' is the broadcast address of the segment of 10.200.0.1/24" "$work/errors"'
+    # Typed in full-width digits and stops: best fit would make it 10.200.0.2.
+    local typed=$'\uff11\uff10\uff0e\uff12\uff10\uff10\uff0e\uff10\uff0e\uff12' shown
+    shown=$( [ "$platform" = wine ] && echo "$typed" || printf '%s' "$typed" | od -An -tx1 -v | sed 's/ /\\x/g' | tr -d '\n')
+    LANG=C.UTF-8 run_probe "$typed"
+    check "typed in full width: exit 2, named as typed" eval 'test "$status" = 2 && grep -qF -- "'"'"'$shown'"'"' is no address" "$work/errors"'
     check "no request sent for any of them" test "$(requests)" = 0
 }
 
@@ -198,6 +211,48 @@ case_broadcast-ignored() {
         reported "$server_address answers directly, but not the broadcast, and is on the same segment as 10.200.0.1"
 }
 
+case_two-addresses() {
+    # Asked by its second address, the server answers from its first.
+    ip -n "$net_server" addr add 10.200.0.4/24 dev kd-vs
+    start_responder --send "$valid_reply"
+    run_probe 10.200.0.4
+    check "exit status 0: the launcher would open the page" test "$status" = 0
+    check "nothing from the address asked" test "$(grep -A1 '^Answers to it:' "$work/report" | tail -n 1)" = "  none"
+    check "its first address's answers listed apart" \
+        eval 'grep -A1 "^From other addresses, to the same socket:" "$work/report" | grep -Eq "^  1\. $server_address +accepted"'
+    check "the conclusion says so" reported \
+        "Nothing answered from 10.200.0.4 itself; $server_address answered the direct request and the broadcast"
+    check "no firewall, no dropped broadcast" test -z "$(grep -E 'drops the broadcast|Likely cause' "$work/report")"
+}
+
+case_point-to-point() {
+    # Server D across a /31 link of the client's, where no broadcast goes.
+    ip link add kd-vc-p type veth peer name kd-vs-p
+    ip link set kd-vc-p netns "$net_client"
+    ip link set kd-vs-p netns "$net_server_b"
+    ip -n "$net_client" addr add 10.206.0.0/31 dev kd-vc-p
+    ip -n "$net_server_b" addr add 10.206.0.1/31 dev kd-vs-p
+    ip -n "$net_client" link set kd-vc-p up
+    ip -n "$net_server_b" link set kd-vs-p up
+    start_responder --on "$net_server_b" "$work/requests-b" --unicast-only --send "$valid_reply"
+    run_probe 10.206.0.1
+    check "exit status 1" test "$status" = 1
+    check "the /31 skipped" grep -Eq '^  kd-vc-p +10\.206\.0\.0/31 +.*skipped: /31 or /32' "$work/report"
+    check "the launcher does not broadcast there, and why" reported \
+        "10.206.0.1 answers a direct request and is on the segment of 10.206.0.0, but korvelin-detect does not broadcast there (skipped: /31 or /32, no broadcast address)."
+    check "no firewall, no dropped broadcast" test -z "$(grep -E 'drops the broadcast|Likely cause' "$work/report")"
+}
+
+case_no-route() {
+    # No default route: the direct request to an address beyond the
+    # attached segments cannot leave.
+    ip -n "$net_client" route del default
+    run_probe 10.99.0.1
+    check "the direct request could not be sent, with the system's error" \
+        grep -Eq '^korvelin-detect would .* No direct request to 10\.99\.0\.1 could be sent \((error 100(51|65)|.* \(error 101\))\), so the probe cannot tell anything of it\.$' "$work/report"
+    check "nothing said of the server or the path" test -z "$(grep -E 'server is off|router lies|answers' "$work/report" | grep -v '^Answers')"
+}
+
 case_double-click() {
     # Explorer gives a console program started by a double-click a console
     # window of its own, as Wine's start does; a Linux terminal outlives it.
@@ -218,12 +273,14 @@ case_double-click() {
     on_client "$wine64" start /wait 'C:\korvelin-probe.exe' > /dev/null 2>&1 &
     local clicked=$!
     check "a console window of its own" retry_for 20 window_named 'C:\\korvelin-probe\.exe'
+    # An Enter typed while it runs answers no prompt.
+    on_display xdotool windowfocus "$window" key Return 2> /dev/null
     # Its five requests, then 500 ms of listening: by a second later it
     # would have ended, unless it waits.
     retry_for 10 five_requests
     sleep 1
     mkdir -p "$artifacts" && on_display import -window root "$artifacts/console.png"
-    check "still open after its report, waiting" kill -0 "$clicked"
+    check "still open after its report, waiting, an Enter typed during the run dropped" kill -0 "$clicked"
     saved() { saved=$(find -L "$home" -name 'korvelin-report-*.txt'); [ -n "$saved" ]; }
     # Delete and Ctrl+Left once came as two characters, the second an 'S'
     # or an 's'.

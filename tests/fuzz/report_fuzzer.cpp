@@ -9,13 +9,17 @@
 // Windows name conversion into the same escaping. Whatever comes in, what
 // goes out must be valid UTF-8 with no control character but the newline,
 // nothing that reorders, hides or shows as nothing but the report's own
-// isolates around a name, and no line cut; and the probe's exit status
-// must agree with the launcher.
+// isolates around a name, and no line cut; the probe's exit status must
+// agree with the launcher where nothing is asked directly; and each sentence on the asked address and the
+// firewall must be earned by what the report measured.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <iconv.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <span>
+#include <string_view>
 #include <string>
 
 #include "console.h"
@@ -23,6 +27,7 @@
 #include "launcher.h"
 #include "probe.h"
 #include "probe_report.h"
+#include "probe_verdict.h"
 #include "utf8.h"
 
 namespace {
@@ -94,7 +99,7 @@ std::string bytes(FuzzedDataProvider& input, std::size_t most) {
     return input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, most));
 }
 
-fake_script script_from(FuzzedDataProvider& input) {
+fake_script script_from(FuzzedDataProvider& input, std::uint32_t direct) {
     fake_script script;
     script.socket_opens = {input.ConsumeBool(), input.ConsumeBool()};
     script.broadcast_allowed = input.ConsumeBool();
@@ -102,7 +107,9 @@ fake_script script_from(FuzzedDataProvider& input) {
     script.names_read = input.ConsumeBool();
     for (int row = input.ConsumeIntegralInRange(0, 8); row > 0; --row) {
         const unsigned flags = input.ConsumeIntegral<unsigned char>();
-        script.interfaces.push_back({.address = input.ConsumeIntegral<std::uint32_t>(),
+        // Often beside the asked address, so that a segment holds it.
+        const std::uint32_t near = direct ^ input.ConsumeIntegral<unsigned char>();
+        script.interfaces.push_back({.address = input.ConsumeBool() ? near : input.ConsumeIntegral<std::uint32_t>(),
                                      .netmask = ~0U << input.ConsumeIntegralInRange(0, 32) % 32,
                                      .link = input.ConsumeIntegralInRange(0U, 4U),
                                      .up = (flags & 1) != 0,
@@ -124,20 +131,23 @@ fake_script script_from(FuzzedDataProvider& input) {
     }
     for (int send = 0; send < 5; ++send) {
         script.sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
-        script.copies_succeed.push_back(input.ConsumeBool());
+        script.sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
+        for (int copy = 0; copy < 2; ++copy) {
+            script.copies_succeed.push_back(input.ConsumeBool());
+        }
     }
     for (int wait = input.ConsumeIntegralInRange(0, 80); wait > 0; --wait) {
-        script.wait_results.push_back(input.ConsumeIntegralInRange(-1, 1));
+        script.wait_results.push_back(input.ConsumeIntegralInRange(-1, direct != 0 ? 3 : 1));
     }
     for (int reply = input.ConsumeIntegralInRange(0, 70); reply > 0; --reply) {
-        script.replies.push_back({.bytes = bytes(input, 1100),
-                                  .sender = input.ConsumeIntegral<std::uint32_t>(),
+        script.replies.push_back({.bytes = input.ConsumeBool() ? "ANSWER = FindServer" : bytes(input, 1100),
+                                  .sender = input.ConsumeBool() ? direct : input.ConsumeIntegral<std::uint32_t>(),
                                   .error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0,
                                   .takes_microseconds = input.ConsumeIntegralInRange(0, 600000)});
     }
     for (int reply = input.ConsumeIntegralInRange(0, 12); reply > 0; --reply) {
-        script.direct_replies.push_back({.bytes = bytes(input, 1100),
-                                         .sender = input.ConsumeIntegral<std::uint32_t>(),
+        script.direct_replies.push_back({.bytes = input.ConsumeBool() ? "ANSWER = FindServer" : bytes(input, 1100),
+                                         .sender = input.ConsumeBool() ? direct : input.ConsumeIntegral<std::uint32_t>(),
                                          .error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0});
     }
     script.firewall.present = input.ConsumeBool();
@@ -151,9 +161,68 @@ fake_script script_from(FuzzedDataProvider& input) {
                                     firewall::profile::public_network}),
             reading(), reading(), reading()};
     }
+    for (firewall::category_reading& category : std::span{script.firewall.categories}.first(script.interfaces.size())) {
+        category = {input.ConsumeBool(),
+                    input.PickValueInArray({firewall::profile::domain, firewall::profile::private_network,
+                                            firewall::profile::public_network}),
+                    input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0};
+    }
     script.failure = input.ConsumeIntegral<int>();
     script.error_text = bytes(input, 300);
     return script;
+}
+
+// Whether the launcher's broadcast or a copy left on the plan's row, by
+// the report's own tallies: what the segment table shows.
+bool left_on(const detect::probe_report& report, std::size_t row) {
+    const detect::segment_decision& decision = report.segments.rows[row];
+    const unsigned refused = decision.verdict == detect::segment_verdict::own_broadcast ? report.refused_sends.own.count
+                                                                                         : report.refused_sends.copies[row].count;
+    if (decision.verdict == detect::segment_verdict::same_segment) {
+        for (std::size_t other = 0; other < row; ++other) {
+            if (report.segments.rows[other].row.address == decision.reached_through) {
+                return left_on(report, other);
+            }
+        }
+    }
+    return report.outcome != detect::probe_outcome::no_socket && refused < 5 &&
+           (decision.verdict == detect::segment_verdict::own_broadcast || decision.verdict == detect::segment_verdict::copy);
+}
+
+// The four rules that keep the conclusion's sentences earned.
+void check_earned(const detect::probe_report& report, std::string_view conclusion, const std::string& text) {
+    const detect::direct_request& direct = report.direct;
+    const bool from_address = std::ranges::any_of(direct.listed(), [&](const detect::probe_sender& sender) {
+        return sender.address == direct.address && sender.verdict == detect::reply_verdict::accepted;
+    });
+    const auto says = [&](std::string_view words) { return conclusion.find(words) != std::string_view::npos; };
+    if ((says("answers directly") || says("answers a direct request")) && (direct.address == 0 || !from_address)) {
+        fail("\"answers directly\" without an accepted answer from the address", text);
+    }
+    if (says("drops the broadcast") && !(direct.segment && left_on(report, *direct.segment))) {
+        fail("a dropped broadcast on a segment that was not asked", text);
+    }
+    if (direct.address != 0 && direct.sent == 0 &&
+        (says(" answers") || says("answered the direct") || says("nothing answered the direct") || says("a router lies"))) {
+        fail("a word on the server when no direct request left", text);
+    }
+    if (!says("Likely cause")) {
+        return;
+    }
+    bool earned = false;
+    for (const firewall::profile_state& profile : std::span{report.firewall.active}.first(report.firewall.active_count)) {
+        const bool prohibits = profile.enabled.error == 0 && profile.enabled.value &&
+                               profile.unicast_answers_prohibited.error == 0 && profile.unicast_answers_prohibited.value;
+        for (std::size_t row = 0; row < report.segments.count; ++row) {
+            const firewall::category_reading& category = report.firewall.categories[row];
+            const bool in_question = direct.address != 0 ? direct.segment == row : left_on(report, row);
+            earned = earned || (prohibits && in_question && category.known && category.kind == profile.kind &&
+                                says(std::string(detect::profile_name(profile.kind)) + " profile"));
+        }
+    }
+    if (report.outcome != detect::probe_outcome::no_answer || (direct.address != 0 && !from_address) || !earned) {
+        fail("a firewall named that the measurements do not blame", text);
+    }
 }
 
 }  // namespace
@@ -170,7 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool names_utf8 = input.ConsumeBool();  // a Windows adapter's
     const std::uint32_t direct = input.ConsumeBool() ? input.ConsumeIntegral<std::uint32_t>() : 0;
-    const fake_script script = script_from(input);
+    const fake_script script = script_from(input, direct);
     reset_fake(script);
     const bool launcher_opens = detect::find_korvelin_server() != nullptr;
     reset_fake(script);
@@ -178,8 +247,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     report.names_utf8 = names_utf8;
     detect::print_report(stdout, report, "fuzz");
     check_pasteable(fake().written);
-    if ((detect::exit_status(report.outcome) == 0) != launcher_opens) {
+    // The direct request's sends and waits take their turns in the script,
+    // which the launcher, asking no one directly, would read otherwise.
+    if (direct == 0 && (detect::exit_status(report.outcome) == 0) != launcher_opens) {
         fail("an exit status that disagrees with the launcher", fake().written);
     }
+    // Judged without the system's texts, which may say anything.
+    fake().script.error_text.clear();
+    check_earned(report, detect::conclusion(report).view(), fake().written);
     return 0;
 }
