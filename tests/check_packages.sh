@@ -145,8 +145,42 @@ check "a wixl that writes the same-version row itself: its row is kept" eval \
     'PATH=$scratch/newer-wixl:$PATH "$source_dir/packaging/build-msi" "$zip" "$version" "$scratch/newer.msi" &&
      test "$(msiinfo export "$scratch/newer.msi" Upgrade | grep -c "	513		WIX_UPGRADE_DETECTED")" = 1'
 
-check "SHA256SUMS holds the three packages, and they match it" \
-    test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = "${deb##*/}: OK ${zip##*/}: OK ${msi##*/}: OK"
+check "SHA256SUMS holds the three packages and their SBOMs, and they match it" \
+    test "$(cd "$packages" && sha256sum -c SHA256SUMS 2>&1 | paste -sd ' ')" = \
+    "${deb##*/}: OK ${zip##*/}: OK ${msi##*/}: OK ${zip##*/}.cdx.json: OK ${msi##*/}.cdx.json: OK ${deb##*/}.cdx.json: OK"
+
+# Each package's bill of materials: valid by the CycloneDX library's own
+# strict schema, the programs hashed as the package holds them, linked in
+# the Debian packages that hold what the compiler links, and every
+# component related.
+sbom_valid() { NODE_PATH=$source_dir/build/sbom-validator/node_modules node "$source_dir/tests/lib/validate-sbom.cjs" "$@"; }
+check "each package's SBOM is CycloneDX 1.6, by the CycloneDX library's strict schema" sbom_valid "$packages"/*.cdx.json
+sbom_programs() {  # sbom_programs SBOM DIR: its programs, hashed, are the files in DIR
+    test "$(jq -r '.components[] | select(.type == "application") | "\(.hashes[0].content)  \(.name)"' "$1")" = \
+         "$(cd "$2" && sha256sum $(jq -r '.components[] | select(.type == "application") | .name' "$1"))"
+}
+owners() {  # owners COMPILER FILE...: the purls of the Debian packages holding what COMPILER links as FILE
+    local file
+    for file in "${@:2}"; do dpkg -S "$(realpath "$("$1" -print-file-name="$file")")" | cut -d: -f1; done | sort -u |
+        xargs dpkg-query -W -f 'pkg:deb/debian/${Package}@${Version}?arch=${Architecture}\n' | paste -sd ' '
+}
+linked() { jq -r '.components[] | select(.description // "" | startswith("linked in")) | .purl' "$1" | sort | paste -sd ' '; }
+mingw_cxx=$(sed -n 's/^KORVELIN_MINGW_CXX:[A-Z]*=//p' "$source_dir/build/windows/CMakeCache.txt")
+related() { jq -e '([.components[]."bom-ref", .metadata.component."bom-ref"] | sort) == ([.dependencies[].ref] | sort)' "$1" > /dev/null; }
+while IFS='|' read -r package dir compiler files; do
+    read -ra files <<< "$files"
+    check "$package.cdx.json: the programs, hashed as the package holds them" sbom_programs "$packages/$package.cdx.json" "$dir"
+    check "$package.cdx.json: linked in, the Debian packages of ${files[*]}" \
+        test "$(linked "$packages/$package.cdx.json")" = "$(owners "$compiler" "${files[@]}")"
+    check "$package.cdx.json: every component related" related "$packages/$package.cdx.json"
+done <<ROWS
+${zip##*/}|$scratch/zip|$mingw_cxx|crt2.o libmingwex.a libgcc.a
+${msi##*/}|$scratch/msi/Korvelin Detect|$mingw_cxx|crt2.o libmingwex.a libgcc.a
+${deb##*/}|$scratch/deb/usr/bin|g++|Scrt1.o crtbeginS.o
+ROWS
+check "${deb##*/}.cdx.json: its runtime dependencies, as the control file names them" test \
+    "$(jq -r '.components[] | select(.description // "" | startswith("a runtime")) | .name' "$deb.cdx.json" | paste -sd ' ')" = \
+    "$(field Depends | tr ',|' '\n\n' | awk '{ print $1 }' | paste -sd ' ')"
 
 pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, without the tests
     mkdir -p "$1"
@@ -155,8 +189,9 @@ pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, wi
     for preset in linux windows; do
         cmake -S "$1" --preset "$preset" -DBUILD_TESTING=OFF > /dev/null || return 1
     done
-    "$1/scripts/package" > "$1.log" 2>&1
+    KORVELIN_DOWNLOAD_URL=$download_url "$1/scripts/package" > "$1.log" 2>&1
 }
+download_url=https://downloads.example.org/korvelin/$version
 check "clean copy packed without the tests" pack_copy "$scratch/one"
 check "second copy packed elsewhere, later" pack_copy "$scratch/second/copy"
 plain_install() {  # what a distribution's packaging gets from cmake --install
@@ -170,13 +205,74 @@ says_unsigned() {  # why on standard error, and each package and exe as it is
 }
 check "an unsigned run says so, and why, and that each exe and the MSI are unsigned" says_unsigned "$scratch/one.log"
 for file in windows/korvelin-detect.exe windows/korvelin-probe.exe linux/korvelin-detect linux/korvelin-probe \
-            "packages/${deb##*/}" "packages/${zip##*/}" "packages/${msi##*/}" packages/SHA256SUMS; do
+            "packages/${deb##*/}" "packages/${zip##*/}" "packages/${msi##*/}" packages/SHA256SUMS \
+            "packages/${deb##*/}.cdx.json" "packages/${zip##*/}.cdx.json" "packages/${msi##*/}.cdx.json"; do
     check "reproducible $file" cmp "$scratch/one/build/$file" "$scratch/second/copy/build/$file"
 done
+check "reproducible winget manifests" diff -r "$scratch/one/build/packages/winget" "$scratch/second/copy/build/packages/winget"
 
-released() {  # released PACKAGE...: the clean copy's build/packages holds these alone, and SHA256SUMS lists them
+# The winget manifests: every field from the built MSI, and each in the
+# shape Microsoft's 1.10.0 schema gives it.
+winget=$scratch/one/build/packages/winget/Korvelin.KorvelinDetect
+value() { sed -n "s/^[- ]*$2: //p" "$winget$1.yaml" | sed "s/^'\(.*\)'\$/\1/; s/''/'/g"; }
+property() { msiinfo export "$scratch/one/build/packages/${msi##*/}" Property | tr -d '\r' | awk -F '\t' -v p="$1" '$1 == p { print $2 }'; }
+keys() { sed -n 's/^[- ]*\([A-Za-z0-9]*\):.*/\1/p' "$winget$1.yaml" | paste -sd ' '; }
+while IFS='%' read -r file name expected; do
+    check "winget${file:-} $name, from the MSI: $expected" test "$(value "$file" "$name")" = "$expected"
+done <<ROWS
+.installer%InstallerUrl%$download_url/${msi##*/}
+.installer%InstallerSha256%$(sha256sum < "$scratch/one/build/packages/${msi##*/}" | cut -c1-64 | tr a-f A-F)
+.installer%ProductCode%$(property ProductCode)
+.installer%UpgradeCode%$(property UpgradeCode)
+.installer%PackageVersion%$(property ProductVersion)
+%PackageVersion%$(property ProductVersion)
+ROWS
+while IFS='%' read -r file name key; do
+    check "winget$file $name, the project's $key" test "$(value "$file" "$name")" = "$(jq -r ".$key" "$source_dir/build/windows/release.json")"
+done <<ROWS
+%PackageIdentifier%identifier
+.locale.en-US%Publisher%publisher
+.locale.en-US%PackageName%name
+.locale.en-US%License%license
+.locale.en-US%ShortDescription%description
+ROWS
+while IFS='%' read -r file name pattern; do
+    check "winget${file:-} $name as the 1.10.0 schema has it" eval 'value "$file" "$name" | grep -qxP -- "$pattern"'
+done <<'ROWS'
+%PackageIdentifier%(?=.{1,128}$)[^.\s\\/:*?"<>|\x01-\x1f]{1,32}(\.[^.\s\\/:*?"<>|\x01-\x1f]{1,32}){1,7}
+%PackageVersion%[^\\/:*?"<>|\x01-\x1f]{1,128}
+%DefaultLocale%(?=.{1,20}$)([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*
+%ManifestType%version
+%ManifestVersion%1\.10\.0
+.installer%InstallerType%msi|wix
+.installer%Scope%user|machine
+.installer%UpgradeBehavior%install|uninstallPrevious|deny
+.installer%Architecture%x86|x64|arm|arm64|neutral
+.installer%InstallerUrl%(?=.{1,2048}$)[Hh][Tt][Tt][Pp][Ss]?://.+
+.installer%InstallerSha256%[A-Fa-f0-9]{64}
+.installer%ProductCode%.{1,255}
+.installer%UpgradeCode%.{1,255}
+.installer%ManifestType%installer
+.installer%ManifestVersion%1\.10\.0
+.locale.en-US%PackageLocale%(?=.{1,20}$)([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*
+.locale.en-US%Publisher%.{2,256}
+.locale.en-US%PackageName%.{2,256}
+.locale.en-US%License%.{3,512}
+.locale.en-US%ShortDescription%.{3,256}
+.locale.en-US%ManifestType%defaultLocale
+.locale.en-US%ManifestVersion%1\.10\.0
+ROWS
+while IFS='%' read -r file fields; do
+    check "winget${file:-}: these fields alone, each the schema's: $fields" test "$(keys "$file")" = "$fields"
+done <<ROWS
+%PackageIdentifier PackageVersion DefaultLocale ManifestType ManifestVersion
+.installer%PackageIdentifier PackageVersion InstallerType Scope UpgradeBehavior ProductCode AppsAndFeaturesEntries UpgradeCode Installers Architecture InstallerUrl InstallerSha256 ManifestType ManifestVersion
+.locale.en-US%PackageIdentifier PackageVersion PackageLocale Publisher PackageName License ShortDescription ManifestType ManifestVersion
+ROWS
+
+released() {  # released PACKAGE...: the clean copy's build/packages holds these and their SBOMs alone, and SHA256SUMS lists them
     test "$(cd "$scratch/one/build/packages" && { ls; cut -d ' ' -f 3 SHA256SUMS; } | sort | paste -sd ' ')" = \
-         "$(printf '%s\n' SHA256SUMS "$@" "$@" | sort | paste -sd ' ')"
+         "$(printf '%s\n' SHA256SUMS "$@" "$@" "${@/%/.cdx.json}" "${@/%/.cdx.json}" | sort | paste -sd ' ')"
 }
 without_wixl() {  # a packager without wixl on PATH still gets the ZIP and the .deb
     mkdir -p "$scratch/path" && for tool in /usr/bin/*; do
@@ -188,9 +284,11 @@ check "without wixl, scripts/package makes the ZIP and the .deb and succeeds" wi
 this_version_alone() {  # an earlier version's packages in the build trees stay out of the release
     cp "$zip" "$scratch/one/build/windows/korvelin-detect-0.9.0-windows.zip" &&
         cp "$deb" "$scratch/one/build/linux/korvelin-detect_0.9.0_amd64.deb" &&
-        "$scratch/one/scripts/package" > /dev/null 2>&1 && released "${deb##*/}" "${zip##*/}" "${msi##*/}"
+        "$scratch/one/scripts/package" > "$scratch/alone.log" 2>&1 && released "${deb##*/}" "${zip##*/}" "${msi##*/}"
 }
 check "an earlier version's ZIP and .deb left in the build trees reach neither the packages nor SHA256SUMS" this_version_alone
+check "without KORVELIN_DOWNLOAD_URL, no winget manifests, and one line says how to have them" \
+    test "$(grep -c 'no winget manifests: export KORVELIN_DOWNLOAD_URL' "$scratch/alone.log")" = 1
 
 # A vendor's release: scripts/package signs the exes in the ZIP and the MSI,
 # and the MSI, with throwaway keys kept outside the tree, first from a
@@ -257,8 +355,13 @@ refused() {  # refused MESSAGE SETTING...: packing stops, says so, and leaves no
 
 check "a PKCS#12 file and a time-stamp authority on loopback" eval 'make_pkcs12 && start_tsa'
 check "PKCS#12: scripts/package signs the exes and the installer" \
-    signed_release "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
+    signed_release "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "KORVELIN_SIGN_TSA_CERTS=$keys/tsa-cert.pem"
 check_signed_release PKCS#12 "$keys/cert.pem" "$keys/tsa-cert.pem"
+# Read back with the system's roots alone, neither the self-made vendor nor
+# the self-made authority verifies, and the subject goes unsaid.
+check "read back without the vendor's anchors: the signature and the time stamp do not verify, and say why" test \
+    "$("$source_dir/packaging/sign" --describe "$scratch/signed/korvelin-probe.exe")" = "korvelin-probe.exe: signed, but the \
+signature does not verify (self-signed certificate); its time stamp does not verify (self-signed certificate) either"
 check "the key is in no build file and no package" key_nowhere
 # What a keyed build-msi, and the signature check it runs, must refuse.
 cp "$scratch/signed/korvelin-probe.exe" "$scratch/tampered.exe"
@@ -270,7 +373,8 @@ mkdir "$scratch/half" && cp "$scratch/signed/korvelin-detect.exe" "$source_dir/b
     "$scratch/zip/README.txt" "$scratch/zip/LICENSE.txt" "$scratch/half/" &&
     (cd "$scratch/half" && cmake -E tar cf ../half-signed.zip --format=zip -- *)
 keyed_refuses() {  # keyed_refuses MESSAGE SCRIPT ARGUMENT...: packaging/SCRIPT fails, says so, and makes no MSI
-    ! env "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "$source_dir/packaging/$2" "${@:3}" \
+    ! env "${pkcs12_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "KORVELIN_SIGN_TSA_CERTS=$keys/tsa-cert.pem" \
+        "$source_dir/packaging/$2" "${@:3}" \
         > "$scratch/keyed.log" 2>&1 && grep -qF "$1" "$scratch/keyed.log" && test ! -e "$scratch/keyed.msi" ||
         { cat "$scratch/keyed.log"; return 1; }
 }
@@ -290,6 +394,9 @@ mkdir "$scratch/no-registry"
 printf '#!/bin/sh\necho "no registry here" >&2\nexit 100\n' | tee "$scratch/no-registry/apt-get" > "$scratch/no-registry/dpkg-query"
 chmod +x "$scratch/no-registry"/*
 check "packing stops on a missing Debian package, with its cause" refused "no registry here" "PATH=$scratch/no-registry:$PATH"
+for address in http://downloads.example.org/korvelin 'https://downloads.example.org/korvelin?v=1'; do
+    check "packing stops on the download address $address, with its cause" refused "is no https address" "KORVELIN_DOWNLOAD_URL=$address"
+done
 
 if command -v softhsm2-util > /dev/null && command -v pkcs11-tool > /dev/null && [ -f "$softhsm_module" ]; then
     check "a key made on a SoftHSM2 token" make_token
@@ -316,6 +423,7 @@ a certificate of another key|no certificate in $keys/cert.pem matches the key|to
 an EC key whose file starts with an RSA certificate|Smart App Control accepts RSA signatures only|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign-ec KORVELIN_SIGN_CERTS=$keys/rsa-then-ec.pem
 a release with no key|a release is signed, but no key is named|bare|--release
 a release with its time stamp declined|KORVELIN_SIGN_NO_TIMESTAMP is set|token|--release KORVELIN_SIGN_NO_TIMESTAMP=1
+a release time-stamped by an authority of no known root|its time stamp does not verify (self-signed certificate)|token|--release
 an argument it does not take|'--relase' is no argument|bare|--relase
 an unreachable time-stamp server|Connection refused|token|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
 a missing module|KORVELIN_SIGN_PKCS11_MODULE: no file|token|KORVELIN_SIGN_PKCS11_MODULE=$keys/none.so
@@ -328,7 +436,7 @@ an EC key in a PKCS#12 file|Smart App Control accepts RSA signatures only|none|K
 an EC key on the token|Smart App Control accepts RSA signatures only|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign-ec KORVELIN_SIGN_CERTS=$keys/ec-token-cert.pem
 ROWS
     check "token: scripts/package signs the exes and the installer" \
-        signed_release "${token_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url"
+        signed_release "${token_settings[@]}" "KORVELIN_SIGN_TIMESTAMP_URL=$tsa_url" "KORVELIN_SIGN_TSA_CERTS=$keys/tsa-cert.pem"
     check_signed_release token "$keys/token-cert.pem" "$keys/tsa-cert.pem"
     check "the PIN is in no build file, package, log or command line" pin_nowhere
 else

@@ -17,9 +17,10 @@ msi_packages=(wixl msitools faketime python3)
 # the token.
 signing_test_packages=(softhsm2)
 # The tests hold the Unicode tables against Unicode's own files, and lay
-# the report out with the bidirectional algorithm (fribidi).
+# the report out with the bidirectional algorithm (fribidi); Node.js runs
+# the CycloneDX project's validator of the SBOMs, jq reads them.
 test_packages=(unicode-data libfribidi-bin iproute2 util-linux "${wine_packages[@]}" "${desktop_packages[@]}" icoutils
-               clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}")
+               clang libclang-rt-14-dev "${msi_packages[@]}" "${signing_test_packages[@]}" nodejs jq)
 # CPack's Debian generator asks dpkg-shlibdeps (which asks file) for the
 # library dependencies; osslsigncode signs a vendor's release, through
 # OpenSSL's PKCS#11 engine where the key is on a token, whose public half
