@@ -18,7 +18,9 @@ namespace detect {
 // window that closes 500 ms after that attempt's sends, in which every
 // datagram that arrives is received and judged; a wait that fails closes
 // it early, as it ends the launcher's wait. An attempt whose sends were
-// all refused gets no window, as in the launcher. Only the first receive
+// all refused gets no window, as in the launcher, and one whose broadcast
+// was refused listens on the direct request's socket alone. The firewall
+// and the networks' categories are read after the last window. Only the first receive
 // decides the outcome, as in the launcher. The network stack must have
 // been started; the socket is closed before it returns.
 probe_report run_probe(std::uint32_t direct_address = 0);
