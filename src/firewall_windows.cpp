@@ -84,9 +84,14 @@ void read_categories(std::span<const net::adapter_id> adapters, state& found) {
     while (connections != nullptr && connections->Next(1, &connection, nullptr) == S_OK) {
         GUID id{};
         const bool identified = SUCCEEDED(connection->GetAdapterId(&id));
+        // Asked once, for every address of the adapter.
+        bool asked = false;
+        category_reading category;
         for (std::size_t row = 0; identified && row < adapters.size() && row < found.categories.size(); ++row) {
             if (std::memcmp(adapters[row].data(), &id, sizeof id) == 0) {
-                found.categories[row] = category_of(connection);
+                category = asked ? category : category_of(connection);
+                asked = true;
+                found.categories[row] = category;
             }
         }
         connection->Release();

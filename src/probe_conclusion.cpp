@@ -6,6 +6,7 @@
 #include "net.h"
 #include "probe_report.h"
 #include "probe_verdict.h"
+#include "report_rows.h"
 #include "utf8.h"
 
 namespace detect {
@@ -70,10 +71,8 @@ void add_not_asked_reason(text_line& line, const probe_report& report, std::size
     } else if (decision.verdict == segment_verdict::own_broadcast) {
         add(line, "the broadcast to 255.255.255.255 was refused: ");
         add_error(line, report.refused_sends.own.last_error);
-    } else if (decision.verdict == segment_verdict::same_segment) {
-        add(line, "skipped: same segment as ", dotted_text(decision.reached_through).text);
     } else {
-        add(line, "skipped: ", describe(decision.verdict));
+        add_decision(line, decision);
     }
 }
 

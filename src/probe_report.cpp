@@ -23,31 +23,6 @@ constexpr std::size_t longest_sender_line =
     report_words + escaped_byte * reply_excerpt_size + 3 * longest_number;
 static_assert(std::max(longest_interface_line, longest_sender_line) < longest_line);
 
-void add_decision(text_line& line, const segment_decision& decision) {
-    switch (decision.verdict) {
-    case segment_verdict::own_broadcast:
-        if (decision.reached_through == decision.row.address) {
-            add(line, "asked: the system's own broadcast");
-        } else {
-            add(line, "asked: own broadcast, as ", dotted_text(decision.reached_through).text);
-        }
-        break;
-    case segment_verdict::copy:
-        if (decision.copy.link != 0) {
-            add(line, "asked: a copy through this link");
-        } else {
-            add(line, "asked: a copy to ", dotted_text(decision.copy.destination.address).text);
-        }
-        break;
-    case segment_verdict::same_segment:
-        add(line, "skipped: same segment as ", dotted_text(decision.reached_through).text);
-        break;
-    default:
-        add(line, "skipped: ", describe(decision.verdict));
-        break;
-    }
-}
-
 // The names' column: as wide as the longest name, within bounds.
 constexpr std::size_t min_name_width = 16;
 constexpr std::size_t max_name_width = 40;

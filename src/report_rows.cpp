@@ -97,4 +97,29 @@ void print_failed_receives(std::FILE* out, const net::failure_tally& failed) {
     }
 }
 
+void add_decision(text_line& line, const segment_decision& decision) {
+    switch (decision.verdict) {
+    case segment_verdict::own_broadcast:
+        if (decision.reached_through == decision.row.address) {
+            add(line, "asked: the system's own broadcast");
+        } else {
+            add(line, "asked: own broadcast, as ", dotted_text(decision.reached_through).text);
+        }
+        break;
+    case segment_verdict::copy:
+        if (decision.copy.link != 0) {
+            add(line, "asked: a copy through this link");
+        } else {
+            add(line, "asked: a copy to ", dotted_text(decision.copy.destination.address).text);
+        }
+        break;
+    case segment_verdict::same_segment:
+        add(line, "skipped: same segment as ", dotted_text(decision.reached_through).text);
+        break;
+    default:
+        add(line, "skipped: ", describe(decision.verdict));
+        break;
+    }
+}
+
 }  // namespace detect

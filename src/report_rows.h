@@ -25,6 +25,10 @@ void pad_to(text_line& line, std::size_t column);
 // "; refused 3 of 5: the system's words (error N)", when any was refused.
 void add_refusals(text_line& line, const net::failure_tally& tally);
 
+// A segment row's decision, as the table gives it: "asked: a copy to
+// 10.3.0.255", "skipped: /31 or /32, no broadcast address".
+void add_decision(text_line& line, const segment_decision& decision);
+
 // "s" but for one.
 const char* plural(unsigned long count);
 
