@@ -32,15 +32,20 @@ void wait_for_enter();
 // pressed after a prompt answers it.
 void discard_typed_keys();
 
-// One argument as typed, UTF-8, cut to fit at the end of a character.
+// One argument as typed, cut to fit at the end of a character: UTF-8 on
+// Windows; on POSIX the bytes given, cut before a whole UTF-8 character
+// where they hold one, and anywhere else between bytes.
 struct argument {
     char text[128] = {};
 };
 
 // The arguments after the program's name, as typed: on Windows read anew
 // from the UTF-16 command line, since main's have passed through the ANSI
-// code page, whose best fit makes a full-width "１" a "1"; on POSIX
-// argv's bytes. Fills out with the first ones; returns how many there are.
+// code page, whose best fit makes a full-width "１" a "1" (a command line
+// that begins with a space, as a caller giving CreateProcess the
+// program's name apart may pass, has an empty name first, which is still
+// the name); on POSIX argv's bytes. Fills out with the first ones;
+// returns how many there are.
 std::size_t arguments(int argc, char** argv, std::span<argument> out);
 
 // A key pressed or released in an own window: the key itself, whatever

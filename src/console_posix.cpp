@@ -1,4 +1,5 @@
 #include "console.h"
+#include "utf8.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,7 +17,7 @@ void discard_typed_keys() {}
 
 std::size_t arguments(int argc, char** argv, std::span<argument> out) {
     for (int at = 1; at < argc && static_cast<std::size_t>(at) <= out.size(); ++at) {
-        std::snprintf(out[at - 1].text, sizeof out[at - 1].text, "%s", argv[at]);
+        detect::copy_whole_characters(argv[at], out[at - 1].text);
     }
     return argc > 1 ? static_cast<std::size_t>(argc - 1) : 0;
 }

@@ -86,8 +86,8 @@ std::size_t arguments(int argc, char** argv, std::span<argument> out) {
             detect::utf8_from_utf16({reinterpret_cast<const char16_t*>(typed[at]), std::wcslen(typed[at])},
                                     out[at - 1].text);
         } else {
-            // Not snprintf: mingw's own, which C++ gets, would add 30 KiB.
-            std::strncpy(out[at - 1].text, argv[at], sizeof out[at - 1].text - 1);
+            // The ANSI code page's bytes: cut between characters where they are UTF-8.
+            detect::copy_whole_characters(argv[at], out[at - 1].text);
         }
     }
     LocalFree(typed);

@@ -169,8 +169,9 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
 
 // Writes into ids[i] the GUID of the Windows adapter that holds rows[i]'s
 // address, asking IP Helper as name_interfaces() does; leaves every id
-// zero on POSIX, and where no adapter holds it.
-void identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids);
+// zero on POSIX, and where no adapter holds it. 0, or the system's error
+// when no adapter could be identified at all.
+error_code identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids);
 
 // The local address that a limited broadcast to port would leave from,
 // found without sending anything; none when the platform has no route for

@@ -17,6 +17,6 @@ int wait_until_either_readable(socket_handle first, socket_handle second, long t
 }
 
 // Windows' alone: nothing to identify.
-void identify_adapters(std::span<const interface_address> /*rows*/, std::span<adapter_id> /*ids*/) {}
+error_code identify_adapters(std::span<const interface_address> /*rows*/, std::span<adapter_id> /*ids*/) { return 0; }
 
 }  // namespace net

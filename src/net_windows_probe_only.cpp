@@ -90,7 +90,7 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
     return result == ERROR_NO_DATA ? 0 : static_cast<error_code>(result);
 }
 
-void identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids) {
+error_code identify_adapters(std::span<const interface_address> rows, std::span<adapter_id> ids) {
     IP_ADAPTER_ADDRESSES* adapters = nullptr;
     const ULONG result = list_adapters(adapters);
     for (std::size_t i = 0; result == NO_ERROR && i < rows.size() && i < ids.size(); ++i) {
@@ -108,6 +108,7 @@ void identify_adapters(std::span<const interface_address> rows, std::span<adapte
         }
     }
     std::free(adapters);
+    return result == ERROR_NO_DATA ? 0 : static_cast<error_code>(result);
 }
 
 int wait_until_either_readable(socket_handle first, socket_handle second, long timeout_microseconds) {

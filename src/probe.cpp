@@ -89,8 +89,14 @@ void collect_until(net::socket_handle socket, net::socket_handle direct_socket, 
         if (remaining <= 0) {
             return;
         }
-        const int ready = broadcast_read ? net::wait_until_either_readable(socket, direct_socket, static_cast<long>(remaining))
-                                         : 2 * net::wait_until_readable(direct_socket, static_cast<long>(remaining));
+        int ready = 0;
+        if (broadcast_read) {
+            ready = net::wait_until_either_readable(socket, direct_socket, static_cast<long>(remaining));
+        } else {
+            // Any positive result means readable, not only 1.
+            ready = net::wait_until_readable(direct_socket, static_cast<long>(remaining));
+            ready = ready > 0 ? 2 : ready;
+        }
         if (ready < 0) {
             net::count_failure(report.failed_waits);
         }
@@ -199,7 +205,7 @@ probe_report run_probe(std::uint32_t direct_address) {
     report.unlisted_senders = tally.unlisted_count;
     // Read after the discovery, so that its sends leave when the launcher's do.
     std::array<net::adapter_id, net::max_interface_addresses> adapters{};
-    net::identify_adapters({rows.data(), count}, {adapters.data(), count});
+    report.adapters_error = net::identify_adapters({rows.data(), count}, {adapters.data(), count});
     report.firewall = firewall::read({adapters.data(), count});
     if (report.attempts_sent == 0) {
         report.outcome = probe_outcome::sends_refused;

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "net.h"
+#include "firewall_sentence.h"
 #include "probe_report.h"
 #include "probe_verdict.h"
 #include "report_rows.h"
@@ -14,19 +15,24 @@ namespace {
 
 // No line is ever cut: the longest of the conclusions' own words, the
 // no-answer one's, are about 200 characters; the direct request's and the
-// firewall's sentences add about 700 of their own, three addresses and
-// three profiles' names. Three errors at most: two of the refused sends'
-// and the direct request's.
+// firewall's sentences add about 800 of their own, three addresses,
+// three profiles' names and four networks, each with its reason. Three
+// errors in the system's words at most: two of the refused sends' and the
+// direct request's.
 constexpr std::size_t sentence_words = 1024;
+constexpr std::size_t network_named = longest_address + 60 + longest_number;
 static_assert(report_words + sentence_words + (max_listed_senders + 3) * (longest_address + 2) +
-                  3 * longest_error_text <
+                  most_networks_named * network_named + 3 * longest_error_text <
               longest_line);
 
 // "Network is unreachable (error 101)", in the system's own words; an
-// HRESULT's number as 0x80070002.
-void add_error(text_line& line, net::error_code code, bool hresult = false) {
+// HRESULT's number as 0x80070002. Without the words, "error 0x80070002"
+// alone: a sentence that may name several keeps its length bounded.
+void add_error(text_line& line, net::error_code code, bool hresult = false, bool with_words = true) {
     char text[error_text_size] = {};
-    net::describe_error(code, text);
+    if (with_words) {
+        net::describe_error(code, text);
+    }
     // The system's words are text from outside too: a message may hold
     // line ends, and a translated one its own full stop.
     const std::string_view words = without_final_stop(text);
@@ -107,9 +113,14 @@ void add_direct(text_line& line, const probe_report& report, const probe_verdict
         add(line, " As for ", address.text, ", nothing answered the direct request: the server is off, "
             "the address is wrong, or UDP port 5501 is blocked on the way.");
         break;
+    case direct_finding::unreadable:
+        add(line, " As for ", address.text, ", something came back to the direct request but could not be read (");
+        add_error(line, direct.failed_receives.last_error);
+        add(line, "), so the probe cannot tell whether the server answered.");
+        break;
     case direct_finding::rejected:
         add(line, " The first answer to the direct request, from ", address.text, ", was rejected (",
-            describe(sender_at(direct.listed(), direct.address)->verdict), ").");
+            describe(verdict.own->verdict), ").");
         break;
     case direct_finding::behind_router:
         add(line, " ", address.text, " answers a direct request, but a router lies between this PC and it, "
@@ -126,52 +137,13 @@ void add_direct(text_line& line, const probe_report& report, const probe_verdict
             segment.text, ": something drops the broadcast or the answer to it, a firewall "
             "on this PC or on the server.");
         break;
+    case direct_finding::broadcast_unread:
+        add(line, " ", address.text, " answers directly and is on the same segment as ", segment.text, "; ",
+            report.outcome == probe_outcome::first_unreadable ? "the launcher's first datagram"
+                                                              : "a datagram to the broadcast",
+            " could not be read, and may have been its answer to the broadcast.");
+        break;
     }
-}
-
-// "Public", "Domain and Public", "Domain, Private and Public".
-void add_profiles(text_line& line, unsigned profiles) {
-    std::array<const char*, 3> names{};
-    std::size_t count = 0;
-    for (const firewall::profile kind :
-         {firewall::profile::domain, firewall::profile::private_network, firewall::profile::public_network}) {
-        if ((profiles & static_cast<unsigned>(kind)) != 0) {
-            names[count++] = profile_name(kind);
-        }
-    }
-    for (std::size_t at = 0; at < count; ++at) {
-        add(line, at == 0 ? "" : at + 1 == count ? " and " : ", ", names[at]);
-    }
-}
-
-// The sentence on a firewall profile that drops every answer to a
-// broadcast.
-void add_firewall(text_line& line, const probe_report& report, const probe_verdict& verdict) {
-    if (verdict.firewall == firewall_finding::none) {
-        return;
-    }
-    const bool several = (verdict.profiles & (verdict.profiles - 1)) != 0;
-    if (verdict.firewall == firewall_finding::cause) {
-        add(line, " Likely cause: Windows Defender Firewall's ");
-        add_profiles(line, verdict.profiles);
-        add(line, several ? " profiles, the ones" : " profile, the one", " for ");
-        if (report.direct.segment) {
-            add(line, "the network of ", dotted_text(report.segments.rows[*report.direct.segment].row.address).text);
-        } else {
-            add(line, several ? "networks asked" : "a network asked");
-        }
-        add(line, ", prohibit", several ? "" : "s", " unicast answers to a broadcast.");
-    } else {
-        add(line, " The category of the network in question could not be read, so which firewall profile "
-                  "applies is unknown; the active ");
-        add_profiles(line, verdict.profiles);
-        add(line, several ? " profiles prohibit" : " profile prohibits",
-            " unicast answers to a broadcast, and may be why.");
-    }
-    add(line, " An administrator allows them with Group Policy (Computer Configuration > Administrative "
-              "Templates > Network > Network Connections > Windows Defender Firewall: \"Prohibit unicast "
-              "response to multicast or broadcast requests\" Disabled) or Intune (Firewall CSP "
-              "DisableUnicastResponsesToMulticastBroadcast false).");
 }
 
 }  // namespace
@@ -194,6 +166,12 @@ text_line error_text(net::error_code code) {
 text_line hresult_text(net::error_code code) {
     text_line line;
     add_error(line, code, true);
+    return line;
+}
+
+text_line hresult_number(net::error_code code) {
+    text_line line;
+    add_error(line, code, true, false);
     return line;
 }
 

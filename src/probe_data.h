@@ -84,6 +84,7 @@ struct probe_report {
     probe_outcome outcome = probe_outcome::no_answer;
     direct_request direct;
     firewall::state firewall;
+    net::error_code adapters_error = 0;  // why the adapters, and so their networks, could not be identified
 
     [[nodiscard]] std::span<const probe_sender> listed() const {
         return {senders.data(), sender_count};

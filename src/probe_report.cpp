@@ -157,11 +157,16 @@ void add_reading(text_line& line, const firewall::reading& reading, std::string_
     }
 }
 
-void print_firewall(std::FILE* out, const firewall::state& state) {
+void print_firewall(std::FILE* out, const probe_report& report) {
+    const firewall::state& state = report.firewall;
     text_line line;
     add(line, "\nWindows Defender Firewall, the active profiles:");
     if (state.profiles_error != 0) {
         add(line, "\n  which profiles are active could not be read: ", hresult_text(state.profiles_error).view());
+    }
+    if (report.adapters_error != 0) {
+        add(line, "\n  the adapters could not be identified, so no network's category is known: ",
+            error_text(report.adapters_error).view());
     }
     print(out, line);
     for (const firewall::profile_state& profile : std::span{state.active.data(), state.active_count}) {
@@ -201,7 +206,7 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
         }
     }
     if (report.firewall.present) {
-        print_firewall(out, report.firewall);
+        print_firewall(out, report);
     }
     add(line, "\n");
     console::write(out, line.view());

@@ -31,6 +31,10 @@ text_line error_text(net::error_code code);
 // The same for an HRESULT: "The system's words (error 0x80070002)".
 text_line hresult_text(net::error_code code);
 
+// "error 0x80070002" alone, without the system's words: for a sentence
+// that may name several and must stay short.
+text_line hresult_number(net::error_code code);
+
 // What the launcher would do on this PC now, and why, in one line; with
 // one sentence more on the direct request, and on a firewall profile that
 // drops the answers.

@@ -6,41 +6,52 @@
 namespace detect {
 namespace {
 
-direct_finding judge_direct(const probe_report& report, const probe_sender*& other) {
+bool accepted(const probe_sender& sender) { return sender.verdict == reply_verdict::accepted; }
+
+void judge_direct(const probe_report& report, probe_verdict& verdict) {
     const direct_request& direct = report.direct;
     if (direct.address == 0) {
-        return direct_finding::not_asked;
+        verdict.direct = direct_finding::not_asked;
+        return;
     }
     // Nothing left: whatever came back, and whatever the broadcast found,
     // says nothing of this address.
     if (direct.sent == 0) {
-        return direct_finding::not_sent;
+        verdict.direct = direct_finding::not_sent;
+        return;
     }
     if (sender_at(report.listed(), direct.address) != nullptr) {
-        return direct_finding::also_broadcast;
+        verdict.direct = direct_finding::also_broadcast;
+        return;
     }
-    const probe_sender* own = sender_at(direct.listed(), direct.address);
-    if (own == nullptr) {
+    verdict.own = sender_at(direct.listed(), direct.address);
+    if (verdict.own == nullptr) {
         // Only the asked address's datagrams are its answers; a server
-        // with two addresses answers from its first.
-        const auto accepted = std::ranges::find_if(direct.listed(), [](const probe_sender& sender) {
-            return sender.verdict == reply_verdict::accepted;
-        });
-        if (accepted == direct.listed().end()) {
-            return direct_finding::unanswered;
+        // with two addresses answers from its first. Another address's
+        // rejected datagram is no server answering in its place.
+        const auto found = std::ranges::find_if(direct.listed(), accepted);
+        if (found != direct.listed().end()) {
+            verdict.other = &*found;
+            verdict.direct = sender_at(report.listed(), verdict.other->address) != nullptr
+                                 ? direct_finding::other_also_broadcast
+                                 : direct_finding::other_instead;
+        } else {
+            verdict.direct = direct.failed_receives.count > 0 ? direct_finding::unreadable : direct_finding::unanswered;
         }
-        other = &*accepted;
-        return sender_at(report.listed(), other->address) != nullptr ? direct_finding::other_also_broadcast
-                                                                     : direct_finding::other_instead;
+        return;
     }
-    if (own->verdict != reply_verdict::accepted) {
-        return direct_finding::rejected;
+    if (!accepted(*verdict.own)) {
+        verdict.direct = direct_finding::rejected;
+    } else if (!direct.segment) {
+        verdict.direct = direct_finding::behind_router;
+    } else if (!segment_asked(report, *direct.segment)) {
+        verdict.direct = direct_finding::not_broadcast_there;
+    } else {
+        // A datagram to the broadcast that could not be read may have been
+        // its answer: nothing then says that the broadcast was dropped.
+        verdict.direct = report.failed_receives.count > 0 ? direct_finding::broadcast_unread
+                                                          : direct_finding::broadcast_dropped;
     }
-    if (!direct.segment) {
-        return direct_finding::behind_router;
-    }
-    return segment_asked(report, *direct.segment) ? direct_finding::broadcast_dropped
-                                                  : direct_finding::not_broadcast_there;
 }
 
 // The active profiles that drop every answer, as profile bits.
@@ -51,36 +62,62 @@ unsigned prohibiting_profiles(const firewall::state& state) {
     });
 }
 
-// Named only when nothing answered the broadcast, the asked address (if
-// any) answered from a segment that was asked, and the profile of that
-// segment's network, or of a network asked, prohibits unicast answers.
-// Where no network's category is known, the active profiles that prohibit
-// them are only possible causes.
+// Whether the system's own broadcast went out, in some attempt, by an
+// adapter that no row of the plan names: its network is one in question
+// whose category nobody read.
+bool broadcast_left_unlisted(const probe_report& report) {
+    const std::span rows = report.segments.list();
+    return !report.segments.own_broadcast_on_loopback &&
+           report.refused_sends.own.count < static_cast<unsigned>(discovery_attempts) &&
+           std::ranges::none_of(rows, [](const segment_decision& row) { return row.verdict == segment_verdict::own_broadcast; });
+}
+
+// Named only when nothing answered the broadcast and the networks in
+// question are known: the server's own segment, where the asked address
+// answered from one that was asked; every network asked where no address
+// was given or no direct request left. The likely cause only when every
+// one of them has a profile that prohibits unicast answers; where only
+// some have, the cause if the server is on one of those; where a category
+// is unknown, the active profiles that prohibit them are possibilities.
 void judge_firewall(const probe_report& report, probe_verdict& verdict) {
     const firewall::state& state = report.firewall;
+    const bool every_network = verdict.direct == direct_finding::not_asked || verdict.direct == direct_finding::not_sent;
     if (!state.present || report.outcome != probe_outcome::no_answer ||
-        (verdict.direct != direct_finding::not_asked && verdict.direct != direct_finding::broadcast_dropped)) {
+        (!every_network && verdict.direct != direct_finding::broadcast_dropped)) {
         return;
     }
     const unsigned prohibiting = prohibiting_profiles(state);
-    unsigned applying = 0;
-    bool any_unknown = report.segments.count == 0;
+    const auto in_question = [&](std::size_t row) {
+        return every_network ? segment_asked(report, row) : row == *report.direct.segment;
+    };
+    const auto prohibits_there = [&](const firewall::category_reading& category) {
+        return category.known && (static_cast<unsigned>(category.kind) & prohibiting) != 0;
+    };
+    verdict.unlisted_network = every_network && (report.segments.count == 0 || broadcast_left_unlisted(report));
+    bool any_unknown = verdict.unlisted_network;
+    bool any_allowed = false;
     for (std::size_t row = 0; row < report.segments.count; ++row) {
-        const bool in_question = verdict.direct == direct_finding::broadcast_dropped
-                                     ? row == *report.direct.segment
-                                     : segment_asked(report, row);
-        if (in_question && state.categories[row].known) {
-            applying |= static_cast<unsigned>(state.categories[row].kind);
-        } else if (in_question) {
-            any_unknown = true;
+        const firewall::category_reading& category = state.categories[row];
+        if (in_question(row)) {
+            any_unknown = any_unknown || !category.known;
+            any_allowed = any_allowed || (category.known && !prohibits_there(category));
+            verdict.profiles |= prohibits_there(category) ? static_cast<unsigned>(category.kind) : 0U;
         }
     }
-    if ((applying & prohibiting) != 0) {
-        verdict.firewall = firewall_finding::cause;
-        verdict.profiles = applying & prohibiting;
-    } else if (applying == 0 && any_unknown && prohibiting != 0) {
-        verdict.firewall = firewall_finding::possible;
+    if (any_unknown) {
+        verdict.firewall = prohibiting != 0 ? firewall_finding::possible : firewall_finding::none;
         verdict.profiles = prohibiting;
+    } else if (verdict.profiles != 0) {
+        verdict.firewall = any_allowed ? firewall_finding::if_there : firewall_finding::cause;
+    }
+    // The rows named: those of unknown category where a profile is only
+    // possible, otherwise those whose profile prohibits the answers.
+    for (std::size_t row = 0; row < report.segments.count; ++row) {
+        const firewall::category_reading& category = state.categories[row];
+        verdict.rows[row] = in_question(row) && (any_unknown ? !category.known : prohibits_there(category));
+        verdict.unknown[row] = category.error != 0         ? unknown_category::unreadable
+                               : report.adapters_error != 0 ? unknown_category::not_identified
+                                                            : unknown_category::no_network;
     }
 }
 
@@ -88,7 +125,7 @@ void judge_firewall(const probe_report& report, probe_verdict& verdict) {
 
 probe_verdict judge(const probe_report& report) {
     probe_verdict verdict;
-    verdict.direct = judge_direct(report, verdict.other);
+    judge_direct(report, verdict);
     judge_firewall(report, verdict);
     return verdict;
 }
@@ -109,10 +146,13 @@ bool segment_asked(const probe_report& report, std::size_t row) {
     case segment_verdict::copy:
         return report.refused_sends.copies[row].count < static_cast<unsigned>(discovery_attempts);
     case segment_verdict::same_segment:
-        // Asked as the row that reaches it is: an earlier one, so no loop.
+        // Asked as the earlier copy that reaches it is; two adapters may
+        // hold one address, so the copy is told by its verdict too.
         for (std::size_t other = 0; other < row; ++other) {
-            if (report.segments.rows[other].row.address == decision.reached_through) {
-                return segment_asked(report, other);
+            const segment_decision& earlier = report.segments.rows[other];
+            if (earlier.verdict == segment_verdict::copy && earlier.row.address == decision.reached_through &&
+                segment_asked(report, other)) {
+                return true;
             }
         }
         return false;

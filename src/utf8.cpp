@@ -54,6 +54,23 @@ std::size_t utf8_from_utf16(std::u16string_view from, std::span<char> to) {
     return length;
 }
 
+std::size_t copy_whole_characters(std::string_view from, std::span<char> to) {
+    if (to.empty()) {
+        return 0;
+    }
+    std::size_t length = 0;
+    while (length < from.size()) {
+        const std::size_t next = std::max<std::size_t>(utf8_character_length(from.substr(length)), 1);
+        if (length + next >= to.size()) {
+            break;  // no room for the whole character and the NUL
+        }
+        length += next;
+    }
+    std::copy_n(from.begin(), length, to.begin());
+    to[length] = '\0';
+    return length;
+}
+
 std::size_t utf8_character_length(std::string_view bytes) {
     if (bytes.empty()) {
         return 0;

@@ -13,6 +13,11 @@ namespace detect {
 // character, never inside one; an unpaired surrogate becomes U+FFFD.
 std::size_t utf8_from_utf16(std::u16string_view from, std::span<char> to);
 
+// Copies from into to, NUL-terminated, and returns the bytes copied. Text
+// that does not fit is cut before the first well-formed UTF-8 character
+// that does not fit whole; any other byte counts as one character.
+std::size_t copy_whole_characters(std::string_view from, std::span<char> to);
+
 // The length of the well-formed UTF-8 character that bytes start with
 // (2 to 4), or 0 when they start with none: ASCII, a stray or missing
 // continuation byte, an overlong form, a surrogate, or past U+10FFFF.

@@ -82,11 +82,17 @@ bool ignore_unreachable_errors(socket_handle) {
     return outcome(the_fake.script.unreachable_errors_off);
 }
 
-bool send_datagram(socket_handle, const void* data, std::size_t size, ipv4_endpoint destination) {
+// The second socket's sends and waits have queues of their own, so that the
+// launcher, which opens one, runs on the same script as the probe.
+constexpr socket_handle second_socket = 8;
+
+bool send_datagram(socket_handle socket, const void* data, std::size_t size, ipv4_endpoint destination) {
     record("send");
     the_fake.destinations.push_back(destination);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return outcome(next(the_fake.script.sends_succeed, true));
+    const bool left = outcome(next(socket == second_socket ? the_fake.script.direct_sends_succeed : the_fake.script.sends_succeed, true));
+    the_fake.datagrams.push_back({socket, {destination, 0}, false, left});
+    return left;
 }
 
 std::optional<std::size_t> list_interface_addresses(socket_handle, std::span<interface_address> rows) {
@@ -116,18 +122,22 @@ error_code name_interfaces(std::span<const interface_address> rows, std::span<in
 }
 
 // The script's categories are by row already.
-void identify_adapters(std::span<const interface_address>, std::span<adapter_id>) {}
+error_code identify_adapters(std::span<const interface_address>, std::span<adapter_id>) {
+    return the_fake.script.adapters_error;
+}
 
 std::optional<std::uint32_t> limited_broadcast_source(socket_handle, std::uint16_t) {
     record("route", the_fake.set_up);
     return the_fake.script.own_source;
 }
 
-bool send_copy(socket_handle, const void* data, std::size_t size, const copy_destination& copy) {
+bool send_copy(socket_handle socket, const void* data, std::size_t size, const copy_destination& copy) {
     record("send");
     the_fake.copies.push_back(copy);
     the_fake.payloads.emplace_back(static_cast<const char*>(data), size);
-    return outcome(next(the_fake.script.copies_succeed, true));
+    const bool left = outcome(next(the_fake.script.copies_succeed, true));
+    the_fake.datagrams.push_back({socket, copy, true, left});
+    return left;
 }
 
 // Like any call, the clock may change the last error: it must be read first.
@@ -136,14 +146,27 @@ std::int64_t monotonic_microseconds() {
     return the_fake.now_microseconds;
 }
 
-int wait_until_either_readable(socket_handle, socket_handle, long timeout_microseconds) {
-    return wait_until_readable(7, timeout_microseconds);
-}
-
-int wait_until_readable(socket_handle, long timeout_microseconds) {
+// A second socket that is readable answers first; the first socket's result
+// is taken only when it is readable too, so that it stays for the wait that
+// the launcher makes.
+int wait_until_either_readable(socket_handle first, socket_handle second, long timeout_microseconds) {
+    if (second == invalid_socket || next(the_fake.script.direct_waits, 0) <= 0) {
+        return wait_until_readable(first, timeout_microseconds);
+    }
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);
-    const int result = next(the_fake.script.wait_results, 0);
+    std::deque<int>& first_results = the_fake.script.wait_results;
+    const bool both = !first_results.empty() && first_results.front() > 0;
+    if (both) {
+        first_results.pop_front();
+    }
+    return both ? 3 : 2;
+}
+
+int wait_until_readable(socket_handle socket, long timeout_microseconds) {
+    record("wait");
+    the_fake.wait_timeouts.push_back(timeout_microseconds);
+    const int result = next(socket == second_socket ? the_fake.script.direct_waits : the_fake.script.wait_results, 0);
     if (result == 0) {
         the_fake.now_microseconds += timeout_microseconds;
     }
@@ -154,7 +177,7 @@ int wait_until_readable(socket_handle, long timeout_microseconds) {
 long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity, ipv4_endpoint& sender) {
     record("receive");
     the_fake.receive_capacity = capacity;
-    std::deque<fake_reply>& replies = socket == 8 ? the_fake.script.direct_replies : the_fake.script.replies;
+    std::deque<fake_reply>& replies = socket == second_socket ? the_fake.script.direct_replies : the_fake.script.replies;
     if (replies.empty()) {
         the_fake.now_microseconds += fake_reply{}.takes_microseconds;
         outcome(false);

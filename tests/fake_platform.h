@@ -31,13 +31,24 @@ struct fake_script {
     bool names_read = true;               // false: no name can be had
     std::optional<std::uint32_t> own_source = {};  // where the platform's broadcast leaves from
     std::deque<bool> sends_succeed = {};
+    std::deque<bool> direct_sends_succeed = {};  // on the second socket opened
     std::deque<bool> copies_succeed = {};
-    std::deque<int> wait_results = {};    // with two sockets: 1 the first readable, 2 the second, 3 both
+    std::deque<int> wait_results = {};    // the first socket's: 1 readable, 0 timed out, -1 failed
+    std::deque<int> direct_waits = {};    // the second's, each positive one readable, taken first
     std::deque<fake_reply> replies = {};  // received in order; none left: the receive fails
     std::deque<fake_reply> direct_replies = {};  // on the second socket opened, likewise
     firewall::state firewall = {};
+    net::error_code adapters_error = 0;  // not 0: no adapter can be identified
     net::error_code failure = 101;        // the error of every other call that fails
     std::string error_text = {};          // not empty: the system's text for every error
+};
+
+// One datagram asked to be sent, and whether it left.
+struct fake_datagram {
+    net::socket_handle socket = 0;
+    net::copy_destination to;  // link 0 for a plain send
+    bool copy = false;
+    bool left = false;
 };
 
 struct fake_platform {
@@ -51,6 +62,7 @@ struct fake_platform {
     std::vector<net::ipv4_endpoint> destinations;  // of the sends, not the copies
     std::vector<net::copy_destination> copies;     // where each copy went
     std::vector<std::string> payloads;
+    std::vector<fake_datagram> datagrams;  // sends and copies alike, in order
     std::vector<long> wait_timeouts;
     std::size_t receive_capacity = 0;
     // Advanced by every wait that times out, and by each receive.

@@ -194,7 +194,15 @@ case_routed() {
 }
 
 case_direct-unanswered() {
-    run_probe "$server_address"
+    if [ "$platform" = wine ]; then
+        # Started as some tools start a program: CreateProcess given its
+        # name apart, and a command line that begins with a space.
+        cp "$probe" "$WINEPREFIX/drive_c/korvelin-probe.exe"
+        probe=$KORVELIN_START_NAMED run_probe 'C:\korvelin-probe.exe' "$server_address"
+        check "the address found after the command line's leading space" reported "Asked directly: $server_address,"
+    else
+        run_probe "$server_address"
+    fi
     check "exit status 1" test "$status" = 1
     check "no answer to the direct request" direct_section none
     check "nothing answered the direct request" reported "As for $server_address, nothing answered the direct request"

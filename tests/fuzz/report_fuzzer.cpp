@@ -10,8 +10,9 @@
 // goes out must be valid UTF-8 with no control character but the newline,
 // nothing that reorders, hides or shows as nothing but the report's own
 // isolates around a name, and no line cut; the probe's exit status must
-// agree with the launcher where nothing is asked directly; and each sentence on the asked address and the
-// firewall must be earned by what the report measured.
+// agree with the launcher, an address asked or not; and each sentence on
+// the asked address and the firewall must be earned by what left, what
+// came back and what the firewall's readings say.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <iconv.h>
 
@@ -131,13 +132,18 @@ fake_script script_from(FuzzedDataProvider& input, std::uint32_t direct) {
     }
     for (int send = 0; send < 5; ++send) {
         script.sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
-        script.sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
+        script.direct_sends_succeed.push_back(input.ConsumeIntegralInRange(0, 3) != 0);
         for (int copy = 0; copy < 2; ++copy) {
             script.copies_succeed.push_back(input.ConsumeBool());
         }
     }
     for (int wait = input.ConsumeIntegralInRange(0, 80); wait > 0; --wait) {
-        script.wait_results.push_back(input.ConsumeIntegralInRange(-1, direct != 0 ? 3 : 1));
+        script.wait_results.push_back(input.ConsumeIntegralInRange(-1, 1));
+    }
+    // Few enough that their receives, 10 ms each, never take a whole
+    // window: each window then ends on a wait of the launcher's socket.
+    for (int wait = input.ConsumeIntegralInRange(0, 12); wait > 0; --wait) {
+        script.direct_waits.push_back(input.ConsumeIntegralInRange(0, 3));
     }
     for (int reply = input.ConsumeIntegralInRange(0, 70); reply > 0; --reply) {
         script.replies.push_back({.bytes = input.ConsumeBool() ? "ANSWER = FindServer" : bytes(input, 1100),
@@ -167,61 +173,97 @@ fake_script script_from(FuzzedDataProvider& input, std::uint32_t direct) {
                                             firewall::profile::public_network}),
                     input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0};
     }
+    script.adapters_error = input.ConsumeBool() ? input.ConsumeIntegral<int>() : 0;
     script.failure = input.ConsumeIntegral<int>();
     script.error_text = bytes(input, 300);
     return script;
 }
 
-// Whether the launcher's broadcast or a copy left on the plan's row, by
-// the report's own tallies: what the segment table shows.
-bool left_on(const detect::probe_report& report, std::size_t row) {
-    const detect::segment_decision& decision = report.segments.rows[row];
-    const unsigned refused = decision.verdict == detect::segment_verdict::own_broadcast ? report.refused_sends.own.count
-                                                                                         : report.refused_sends.copies[row].count;
-    if (decision.verdict == detect::segment_verdict::same_segment) {
-        for (std::size_t other = 0; other < row; ++other) {
-            if (report.segments.rows[other].row.address == decision.reached_through) {
-                return left_on(report, other);
-            }
-        }
-    }
-    return report.outcome != detect::probe_outcome::no_socket && refused < 5 &&
-           (decision.verdict == detect::segment_verdict::own_broadcast || decision.verdict == detect::segment_verdict::copy);
+// Whether one of the launcher's datagrams left for the plan's row, by what
+// the fake saw leave: the system's own broadcast where the table says it
+// reaches the row, a copy to where the row's own copy would go where the
+// table gives it one or has another row's reach it.
+bool reached(const detect::segment_decision& decision) {
+    using enum detect::segment_verdict;
+    return std::ranges::any_of(fake().datagrams, [&](const fake_datagram& sent) {
+        const net::interface_address& held = decision.row;
+        const bool to_row = net::copy_reaches == net::segment_kind::link ? sent.to.link == held.link
+                                                                         : sent.to.destination.address == (held.address | ~held.netmask);
+        return sent.left && sent.socket == 7 &&
+               (sent.copy ? (decision.verdict == copy || decision.verdict == same_segment) && to_row
+                          : decision.verdict == own_broadcast);
+    });
 }
 
-// The four rules that keep the conclusion's sentences earned.
+// The rules that keep the conclusion's sentences earned, each from what
+// left, what came back and what the firewall's readings say.
 void check_earned(const detect::probe_report& report, std::string_view conclusion, const std::string& text) {
     const detect::direct_request& direct = report.direct;
-    const bool from_address = std::ranges::any_of(direct.listed(), [&](const detect::probe_sender& sender) {
-        return sender.address == direct.address && sender.verdict == detect::reply_verdict::accepted;
-    });
     const auto says = [&](std::string_view words) { return conclusion.find(words) != std::string_view::npos; };
-    if ((says("answers directly") || says("answers a direct request")) && (direct.address == 0 || !from_address)) {
-        fail("\"answers directly\" without an accepted answer from the address", text);
-    }
-    if (says("drops the broadcast") && !(direct.segment && left_on(report, *direct.segment))) {
-        fail("a dropped broadcast on a segment that was not asked", text);
-    }
-    if (direct.address != 0 && direct.sent == 0 &&
-        (says(" answers") || says("answered the direct") || says("nothing answered the direct") || says("a router lies"))) {
-        fail("a word on the server when no direct request left", text);
-    }
-    if (!says("Likely cause")) {
-        return;
-    }
-    bool earned = false;
-    for (const firewall::profile_state& profile : std::span{report.firewall.active}.first(report.firewall.active_count)) {
-        const bool prohibits = profile.enabled.error == 0 && profile.enabled.value &&
-                               profile.unicast_answers_prohibited.error == 0 && profile.unicast_answers_prohibited.value;
-        for (std::size_t row = 0; row < report.segments.count; ++row) {
-            const firewall::category_reading& category = report.firewall.categories[row];
-            const bool in_question = direct.address != 0 ? direct.segment == row : left_on(report, row);
-            earned = earned || (prohibits && in_question && category.known && category.kind == profile.kind &&
-                                says(std::string(detect::profile_name(profile.kind)) + " profile"));
+    const auto accepted_from = [&](bool own) {
+        return std::ranges::any_of(direct.listed(), [&](const detect::probe_sender& sender) {
+            return (sender.address == direct.address) == own && sender.verdict == detect::reply_verdict::accepted;
+        });
+    };
+    const auto left_from = [](net::socket_handle socket, bool copy) {
+        return std::ranges::any_of(fake().datagrams, [&](const fake_datagram& sent) {
+            return sent.socket == socket && sent.left && (socket == 8 || sent.copy == copy);
+        });
+    };
+    const bool dropped = says("drops the broadcast");
+    bool address_reached = false;
+    // The networks in question: the address's own where the broadcast is
+    // said to be dropped there, otherwise every one a datagram reached;
+    // and the one the system's own broadcast took where no row names it.
+    bool every = true, some = false;
+    bool every_known = dropped || !left_from(7, false) || report.segments.own_broadcast_on_loopback ||
+                       std::ranges::any_of(report.segments.list(), [](const detect::segment_decision& row) {
+                           return row.verdict == detect::segment_verdict::own_broadcast;
+                       });
+    for (std::size_t row = 0; row < report.segments.count; ++row) {
+        const detect::segment_decision& decision = report.segments.rows[row];
+        const net::interface_address& held = decision.row;
+        address_reached = address_reached || (!held.loopback && held.netmask != 0 && reached(decision) &&
+                                              (held.address & held.netmask) == (direct.address & held.netmask));
+        const firewall::category_reading& category = report.firewall.categories[row];
+        const bool prohibited = category.known && std::ranges::any_of(
+            std::span{report.firewall.active}.first(report.firewall.active_count), [&](const firewall::profile_state& p) {
+                return p.kind == category.kind && p.enabled.error == 0 && p.enabled.value &&
+                       p.unicast_answers_prohibited.error == 0 && p.unicast_answers_prohibited.value;
+            });
+        if (dropped ? direct.segment == row : reached(decision)) {
+            every = every && prohibited && says(detect::profile_name(category.kind));
+            some = some || prohibited;
+            every_known = every_known && category.known;
         }
     }
-    if (report.outcome != detect::probe_outcome::no_answer || (direct.address != 0 && !from_address) || !earned) {
-        fail("a firewall named that the measurements do not blame", text);
+    const bool firewall_named = says("Likely cause") || says("If the server is on the network of");
+    const struct {
+        bool broken;
+        const char* what;
+    } rules[] = {
+        {(says("answers directly") || says("answers a direct")) && (direct.address == 0 || !accepted_from(true)),
+         "\"answers directly\" without an accepted answer from the address"},
+        {says(" itself; ") && !accepted_from(false), "another address answering without an accepted answer from one"},
+        {says("nothing answered the direct") && (direct.failed_receives.count > 0 || accepted_from(true)),
+         "\"nothing answered\" where something came back"},
+        {dropped && (!address_reached || report.failed_receives.count > 0),
+         "a dropped broadcast where none reached the address, or an answer could not be read"},
+        {says("does not broadcast there") && address_reached, "\"does not broadcast there\" where a broadcast reached it"},
+        {says("may have been its answer") && report.failed_receives.count == 0, "an unread answer where all were read"},
+        {direct.address != 0 && !left_from(8, false) &&
+             (says("answers directly") || says("answers a direct") || says("answered the direct") || says("a router lies")),
+         "a word on the server when no direct request left"},
+        {firewall_named && (!every_known || report.outcome != detect::probe_outcome::no_answer ||
+                            (direct.address != 0 && left_from(8, false) && !dropped)),
+         "a firewall named where the networks in question are not known"},
+        {says("Likely cause") && !every, "a likely cause that not every network in question has"},
+        {says("If the server is on the network of") && (every || !some), "\"if\" where every or no network prohibits"},
+    };
+    for (const auto& rule : rules) {
+        if (rule.broken) {
+            fail(rule.what, text);
+        }
     }
 }
 
@@ -247,9 +289,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     report.names_utf8 = names_utf8;
     detect::print_report(stdout, report, "fuzz");
     check_pasteable(fake().written);
-    // The direct request's sends and waits take their turns in the script,
-    // which the launcher, asking no one directly, would read otherwise.
-    if (direct == 0 && (detect::exit_status(report.outcome) == 0) != launcher_opens) {
+    // The direct request has sends and waits of its own in the script: it
+    // never changes what the launcher would do.
+    if ((detect::exit_status(report.outcome) == 0) != launcher_opens) {
         fail("an exit status that disagrees with the launcher", fake().written);
     }
     // Judged without the system's texts, which may say anything.
