@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -193,7 +194,42 @@ bool send_copy(socket_handle socket, const void* data, std::size_t size,
 long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity,
                       ipv4_endpoint& sender);
 
-// Releases a socket that open_udp_socket() opened.
+// The probe's one look at the server's page: a TCP connection whose every
+// step is bounded, made apart from discovery and from the launcher.
+
+// The error of a step whose time ran out (WSAETIMEDOUT, ETIMEDOUT), and
+// of a connection that the other end refused (WSAECONNREFUSED, ECONNREFUSED).
+#ifdef _WIN32
+inline constexpr error_code timed_out = 10060;
+inline constexpr error_code connection_refused = 10061;
+#else
+inline constexpr error_code timed_out = ETIMEDOUT;
+inline constexpr error_code connection_refused = ECONNREFUSED;
+#endif
+
+// Opens a non-blocking IPv4 TCP socket, or returns invalid_socket.
+socket_handle open_tcp_socket();
+
+// Connects socket to destination within timeout_microseconds: 0, or the
+// system's error (timed_out when the time ran out).
+error_code connect_within(socket_handle socket, ipv4_endpoint destination, long timeout_microseconds);
+
+// Sends size bytes, which must fit the socket's buffer whole (a request of
+// a few hundred bytes on a fresh connection does): false when the system
+// refused or took fewer.
+bool send_bytes(socket_handle socket, const void* data, std::size_t size);
+
+// Receives what has arrived, up to capacity bytes: their number, 0 when
+// the other end closed, -1 on failure.
+long receive_bytes(socket_handle socket, char* buffer, std::size_t capacity);
+
+// The first IPv4 address the system's resolver gives for name, or a
+// dotted address as it stands: 0, or the resolver's error. POSIX takes a
+// dotted address alone (ENOSYS for a name): only a Windows proxy setting
+// names a host that the probe must find.
+error_code resolve_ipv4(const char* name, std::uint32_t& address);
+
+// Releases a socket that open_udp_socket() or open_tcp_socket() opened.
 void close_socket(socket_handle socket);
 
 // Closes its socket on every path out of the scope that opened it.

@@ -1,5 +1,6 @@
 // The Windows socket layer's calls that only the probe makes: the adapters'
-// names, a wait on two sockets and the system's text for an error. Kept out of net_windows.cpp,
+// names, a wait on two sockets, the page's TCP connection and the system's
+// text for an error. Kept out of net_windows.cpp,
 // whose every function the launcher links whether it calls it or not (ld
 // keeps what the x64 unwind tables name): these would add about 3 KiB to
 // it.
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "net.h"
+#include "net_sockaddr.h"
 #include "utf8.h"
 
 namespace net {
@@ -129,12 +131,82 @@ int wait_until_either_readable(socket_handle first, socket_handle second, long t
 
 void describe_error(error_code code, std::span<char> text) {
     // In the language of this Windows, as the user sees its own messages;
-    // the same table holds Winsock's errors and the system's.
+    // the same table holds Winsock's errors and the system's. WinHTTP's
+    // own (12001 to 12199) are in its module, where the probe has loaded
+    // it; GetModuleHandleW never loads one.
     wchar_t message[512];
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, static_cast<DWORD>(code), 0, message,
+    const HMODULE winhttp = code > 12000 && code < 12200 ? GetModuleHandleW(L"winhttp.dll") : nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                            (winhttp != nullptr ? FORMAT_MESSAGE_FROM_HMODULE : 0),
+                                        winhttp, static_cast<DWORD>(code), 0, message,
                                         sizeof message / sizeof *message, nullptr);
     detect::utf8_from_utf16(utf16(message, length), text);
+}
+
+socket_handle open_tcp_socket() {
+    const SOCKET opened = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long non_blocking = 1;
+    if (opened != INVALID_SOCKET && ioctlsocket(opened, FIONBIO, &non_blocking) != 0) {
+        const int error = WSAGetLastError();
+        closesocket(opened);
+        WSASetLastError(error);
+        return invalid_socket;
+    }
+    return opened;
+}
+
+error_code connect_within(socket_handle socket, ipv4_endpoint destination, long timeout_microseconds) {
+    const sockaddr_in address = to_sockaddr(destination);
+    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+        return 0;
+    }
+    if (WSAGetLastError() != WSAEWOULDBLOCK) {
+        return WSAGetLastError();
+    }
+    // Winsock marks a failed attempt in the exception set, not as writable.
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(socket, &writable);
+    FD_SET(socket, &failed);
+    timeval timeout{timeout_microseconds / 1000000, timeout_microseconds % 1000000};
+    const int ready = select(0, nullptr, &writable, &failed, &timeout);
+    if (ready <= 0) {
+        return ready == 0 ? timed_out : WSAGetLastError();
+    }
+    int error = 0;
+    int size = sizeof error;
+    if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0) {
+        return WSAGetLastError();
+    }
+    return error;
+}
+
+bool send_bytes(socket_handle socket, const void* data, std::size_t size) {
+    const int sent = send(socket, static_cast<const char*>(data), static_cast<int>(size), 0);
+    if (sent >= 0 && static_cast<std::size_t>(sent) != size) {
+        WSASetLastError(WSAEWOULDBLOCK);
+    }
+    return sent >= 0 && static_cast<std::size_t>(sent) == size;
+}
+
+long receive_bytes(socket_handle socket, char* buffer, std::size_t capacity) {
+    return recv(socket, buffer, static_cast<int>(capacity), 0);
+}
+
+error_code resolve_ipv4(const char* name, std::uint32_t& address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int result = getaddrinfo(name, nullptr, &hints, &found);
+    if (result != 0) {
+        return result;
+    }
+    address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    freeaddrinfo(found);
+    return 0;
 }
 
 }  // namespace net

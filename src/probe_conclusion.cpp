@@ -5,6 +5,7 @@
 
 #include "net.h"
 #include "firewall_sentence.h"
+#include "journey_report.h"
 #include "probe_report.h"
 #include "probe_verdict.h"
 #include "report_rows.h"
@@ -224,6 +225,7 @@ text_line conclusion(const probe_report& report) {
     const probe_verdict verdict = judge(report);
     add_direct(line, report, verdict);
     add_firewall(line, report, verdict);
+    add_page_sentence(line, report, verdict);
     return line;
 }
 

@@ -13,6 +13,7 @@
 #include "broadcast.h"
 #include "datagrams.h"
 #include "firewall.h"
+#include "journey_data.h"
 #include "segments.h"
 
 namespace detect {
@@ -85,6 +86,7 @@ struct probe_report {
     direct_request direct;
     firewall::state firewall;
     net::error_code adapters_error = 0;  // why the adapters, and so their networks, could not be identified
+    page_journey page;  // after the hand-off; filled by follow_hand_off()
 
     [[nodiscard]] std::span<const probe_sender> listed() const {
         return {senders.data(), sender_count};

@@ -1,7 +1,8 @@
 // korvelin-probe: a console program that makes one discovery as the
 // launcher does and reports what it asked, what answered, and what the
 // launcher would do; given a server's address, it also asks that address
-// directly and says why the broadcast did not find it. Exit status 0: the
+// directly and says why the broadcast did not find it. It then follows the
+// hand-off to the page, as a browser would. Exit status 0: the
 // launcher would open a page; 1: it would show "Server wasn't found"; 2:
 // nothing could be asked, or a wrong argument.
 #include <array>
@@ -12,6 +13,7 @@
 
 #include "console.h"
 #include "ipv4_text.h"
+#include "journey.h"
 #include "net.h"
 #include "probe.h"
 #include "probe_report.h"
@@ -30,7 +32,8 @@ constexpr const char* usage =
     "usage: korvelin-probe [--help | --version | ADDRESS]\n"
     "Sends one discovery request as korvelin-detect does, to every network this\n"
     "PC is attached to, listens for 2.5 seconds and reports which networks were\n"
-    "asked, every sender that answered, and what korvelin-detect would do.\n"
+    "asked, every sender that answered, and what korvelin-detect would do;\n"
+    "then it asks for the page it would open, as a browser would.\n"
     "Given the server's IPv4 address, it asks that address directly too, and\n"
     "its last line says why the broadcast did not find it, for example:\n"
     "  korvelin-probe 192.168.1.30\n"
@@ -118,6 +121,7 @@ int probe(std::uint32_t direct_address, bool keep_window) {
         return 2;
     }
     detect::probe_report report = detect::run_probe(direct_address);
+    report.page = detect::follow_hand_off(report);
     if (stack_started) {
         net::stop_network_stack();
     }

@@ -1,6 +1,7 @@
 // The probe's report: its sections, and the columns that keep it readable
 // in any script.
 #include "probe_report.h"
+#include "journey_report.h"
 #include "probe_verdict.h"
 #include "report_rows.h"
 
@@ -208,6 +209,7 @@ void print_report(std::FILE* out, const probe_report& report, const char* versio
     if (report.firewall.present) {
         print_firewall(out, report);
     }
+    print_page(out, report);
     add(line, "\n");
     console::write(out, line.view());
     line = conclusion(report);

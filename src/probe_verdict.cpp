@@ -127,6 +127,7 @@ probe_verdict judge(const probe_report& report) {
     probe_verdict verdict;
     judge_direct(report, verdict);
     judge_firewall(report, verdict);
+    verdict.page = judge_page(report.page);
     return verdict;
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 
+#include "journey.h"
 #include "probe_data.h"
 
 namespace detect {
@@ -62,6 +63,7 @@ struct probe_verdict {
     std::array<bool, net::max_interface_addresses> rows{};
     std::array<unknown_category, net::max_interface_addresses> unknown{};
     bool unlisted_network = false;  // possible: the broadcast reached a network no row names
+    page_verdict page;  // the journey to the page, after the hand-off
 };
 
 probe_verdict judge(const probe_report& report);

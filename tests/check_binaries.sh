@@ -42,7 +42,14 @@ check_exe() {  # check_exe EXE SUBSYSTEM MAX-SIZE
     check "${exe##*/} icon" test -n "$(wrestool -l -t 14 "$exe")"
 }
 check_exe "$windows_build/korvelin-detect.exe" "Windows GUI" 65536
-check_exe "$windows_build/korvelin-probe.exe" "Windows CUI" 81920
+check_exe "$windows_build/korvelin-probe.exe" "Windows CUI" 98304
+# What no KnownDLL holds is loaded while the program runs, by these names
+# alone and from System32 alone.
+runtime_dlls() { strings -el "$1" | grep -ix '[a-z0-9_]*\.dll' | tr '[:upper:]' '[:lower:]' | sort -u | paste -sd ' '; }
+check "korvelin-probe loads iphlpapi, msimg32 and winhttp alone while it runs" \
+    test "$(runtime_dlls "$windows_build/korvelin-probe.exe")" = "iphlpapi.dll msimg32.dll winhttp.dll"
+check "every LoadLibrary call of the sources searches System32 alone" \
+    test -z "$(grep -rn 'LoadLibrary[A-Za-z]*(' "$source_dir/src" | grep -v LOAD_LIBRARY_SEARCH_SYSTEM32)"
 
 hardened() {  # RELRO, BIND_NOW and PIE, the stack protector
     readelf -lW "$1" | grep -q GNU_RELRO &&

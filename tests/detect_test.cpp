@@ -18,9 +18,11 @@
 #include "dialog_policy.h"
 #include "fake_platform.h"
 #include "ipv4_text.h"
+#include "journey.h"
 #include "probe.h"
 #include "probe_report.h"
 #include "probe_verdict.h"
+#include "proxy_rules.h"
 #include "save_key.h"
 #include "segments.h"
 
@@ -875,6 +877,197 @@ TEST(BuildServerUrl, WritesTheUrlOnlyWhenItFitsAndOnlyThatIsOpened) {
         detect::open_in_default_browser(c.address.c_str());
         EXPECT_EQ(fake().opened_urls.size(), c.fits ? 1u : 0u) << c.address;
         EXPECT_EQ(fake().opened_urls.empty() ? "" : fake().opened_urls[0], std::string(url));
+    }
+}
+
+TEST(HttpHead, ReadsTheStatusAndLocationWithinTheBytesAlone) {
+    using enum detect::head_state;
+    const std::string unended = "HTTP/1.1 200 OK\r\n" + std::string(detect::head_capacity, 'a');
+    const struct {
+        std::string bytes;
+        detect::head_state state;
+        unsigned code;
+        std::string status, location;
+    } cases[] = {
+        {"HTTP/1.0 200 OK\r\nServer: s\r\n\r\nbody", complete, 200, "HTTP/1.0 200 OK", ""},
+        {"HTTP/1.1 302 Found\nlocation: \t http://x/y \n\n", complete, 302, "HTTP/1.1 302 Found", "http://x/y"},
+        {"HTTP/1.1 204\r\nX-Location: a\r\nLocation:\r\n\r\n", complete, 204, "HTTP/1.1 204", ""},
+        {"HTTP/1.1 200 OK\r\nContent", incomplete, 200, "HTTP/1.1 200 OK", ""},
+        {"HTT", incomplete, 0, "", ""},
+        {"\x1b[2J HTTP/1.1 200 OK\r\n\r\n", not_http, 0, "", ""},
+        {"HTTP/1.1 2000 OK\r\n\r\n", not_http, 0, "", ""},
+        {"HTTP/1.1 20\r\n", not_http, 0, "", ""},
+        {"HTTP/1.1 032 Found\n\n", not_http, 0, "", ""},
+        {unended.substr(0, detect::head_capacity), too_long, 200, "HTTP/1.1 200 OK", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 40));
+        const detect::http_head head = detect::read_http_head(c.bytes);
+        EXPECT_EQ(head.state, c.state);
+        EXPECT_EQ(head.code, c.code);
+        EXPECT_EQ(c.bytes.substr(0, head.code == 0 ? 0 : head.status_size), c.status);
+        ASSERT_LE(head.location_at + head.location_size, c.bytes.size());
+        EXPECT_EQ(c.bytes.substr(head.location_at, head.location_size), c.location);
+    }
+}
+
+TEST(ProxyRules, PickTheHttpEntryAndMatchTheBypassListAsDocumented) {
+    const struct {
+        std::string list, entry, host;
+        std::uint16_t port;
+        bool socks;
+    } entries[] = {
+        {"proxy:8080", "proxy:8080", "proxy", 8080, false},
+        {"ftp=f:21;http=h:3128 https=s:443", "h:3128", "h", 3128, false},
+        {"p:2 HTTP=http://h.corp/", "http://h.corp/", "h.corp", 80, false},
+        {" ;; p:0", "p:0", "p", 0, false},
+        {"p:65536", "p:65536", "p", 0, false},
+        {"https=s:443;socks=k:1080", "", "", 80, true},
+    };
+    for (const auto& c : entries) {
+        SCOPED_TRACE(c.list);
+        EXPECT_EQ(detect::http_proxy_entry(c.list), c.entry);
+        EXPECT_EQ(detect::has_socks_entry(c.list), c.socks);
+        const detect::proxy_server server = detect::server_of(c.entry);
+        EXPECT_EQ(std::string(server.host) + ":" + std::to_string(server.port), c.host + ":" + std::to_string(c.port));
+    }
+    const struct {
+        std::string bypass, host;
+        bool bypassed;
+    } bypasses[] = {
+        {"<local>", "10.200.0.2", false},  // an address holds periods
+        {"<local>", "intranet", true},       {"<LOCAL>", "intranet", true},
+        {"*.corp;10.1.*", "10.200.0.2", false}, {"*.corp;10.200.*", "10.200.0.2", true},
+        {"10.200.0.20", "10.200.0.2", false},   {"other 10.200.0.2", "10.200.0.2", true},
+        {"10.*.0.2", "10.200.0.2", true},      {"10.*.0.3", "10.200.0.2", false},
+        {"INTRANET.corp", "intranet.CORP", true}, {"", "10.200.0.2", false},
+        {"*", "10.200.0.2", true},
+    };
+    for (const auto& c : bypasses) {
+        EXPECT_EQ(detect::bypasses(c.bypass, c.host), c.bypassed) << c.bypass << " " << c.host;
+    }
+}
+
+// The journey after discovery on the fake: the page asked directly, the
+// program for http and the proxy, with what each tells in the conclusion.
+TEST(Journey, FollowsTheHandOffAsFarAsThePagesHeadAndNoFurther) {
+    using enum detect::page_finding;
+    using enum detect::proxy_way;
+    const auto setting = [](const char* text) {
+        detect::setting_text value{};
+        std::snprintf(value.data(), value.size(), "%s", text);
+        return value;
+    };
+    const fake_connection ok{.chunks = {"HTTP/1.0 200 OK\r\nServer: s\r\n\r\n<html>"}};
+    const fake_connection forbidden{.chunks = {"HTTP/1.1 403 Forbidden\r\n\r\n"}};
+    const detect::proxy_settings fixed_proxy{.read = true, .fixed = setting("proxy.corp:3128"), .bypass = setting("<local>")};
+    const std::string its_page = " The page at http://10.200.0.2 ";
+    std::string forty_escapes;
+    for (int i = 0; i < 40; ++i) {
+        forty_escapes += "\\x1b";
+    }
+    const std::string through = " A browser goes to http://10.200.0.2 through the proxy \"proxy.corp:3128\", which ";
+    const struct {
+        const char* name;
+        fake_script script;
+        detect::page_finding page, direct = page;
+        detect::proxy_way way = not_read;
+        std::string shown, said;
+        std::uint32_t address = 0;  // asked directly; the broadcast then unanswered
+    } cases[] = {
+        {"200", {.connections = {ok}}, answers, answers, not_read,
+         "  Asked directly, port 80: connected after 2 ms; \"HTTP/1.0 200 OK\"\n",
+         its_page + "answers \"HTTP/1.0 200 OK\"."},
+        {"a redirect, its head in two parts", {.connections = {{.chunks = {"HTTP/1.1 302 Found\r\nLoc", "ation: /login\r\n\r\n"}}}},
+         redirects, redirects, not_read, "; \"HTTP/1.1 302 Found\", Location \"/login\"\n",
+         its_page + "answers \"HTTP/1.1 302 Found\" and redirects to \"/login\"."},
+        {"refused", {}, refused, refused, not_read, "  Asked directly, port 80: no connection: text of ",
+         its_page + "refuses the connection on port 80: its web service is down, or a firewall refuses the port"},
+        {"dropped", {.connections = {{.connect_error = net::timed_out}}}, no_connection, no_connection, not_read,
+         "port 80: no connection: none within 3000 ms, text of ", its_page + "takes no connection on port 80 within 3000 ms: a firewall"},
+        {"accepts, says nothing", {.connections = {{.stays_open = true}}}, silent, silent, not_read,
+         "; no whole head within 3000 ms; 0 bytes came\n", its_page + "takes the connection but sends no whole head within 3000 ms."},
+        {"a megabyte of escapes", {.connections = {{.chunks = {std::string(1 << 20, '\x1b')}}}}, not_http, not_http, not_read,
+         "; not an HTTP answer, first bytes \"" + forty_escapes + "...\"\n", its_page + "sends no HTTP answer."},
+        {"a head without end", {.connections = {{.chunks = {"HTTP/1.1 200 " + std::string(1 << 20, 'A')}}}}, not_http,
+         not_http, not_read, "; no end of the head within 4096 bytes, first bytes \"HTTP/1.1 200 AAA", ""},
+        {"closed early", {.connections = {{.chunks = {"HTTP/1.1 200 OK\r\n"}}}}, not_http, not_http, not_read,
+         "; closed before the head ended, after 17 bytes came\n", ""},
+        {"a receive that fails", {.connections = {{.receive_error = 104}}}, silent, silent, not_read,
+         "; the answer could not be read: text of 104 (error 104)\n", ""},
+        {"escapes in the status and the location",
+         {.connections = {{.chunks = {"HTTP/1.1 301 \x1b]0;x\x07\r\nLocation: \x1b[2J/\r\n\r\n"}}}}, redirects, redirects,
+         not_read, "", its_page + "answers \"HTTP/1.1 301 \\x1b]0;x\\x07\" and redirects to \"\\x1b[2J/\"."},
+        {"no program for http", {.connections = {ok}, .program = {.none = true}}, answers, answers, not_read,
+         "  Program for http URLs: none is registered\n",
+         " No program is registered to open http URLs, so no browser would start; the page at http://10.200.0.2 answers"},
+        {"the program named", {.connections = {ok}, .program = {.name = setting("Firefox"), .executable = setting("C:\\f.exe")}},
+         answers, answers, not_read, "  Program for http URLs: Firefox, C:\\\\f.exe\n", ""},
+        {"a fixed proxy that answers 403", {.connections = {ok, forbidden}, .proxy = fixed_proxy, .resolved = ipv4(10, 200, 0, 3)},
+         answers, answers, fixed,
+         "  Asked through the proxy: connected after 2 ms; \"HTTP/1.1 403 Forbidden\"\n",
+         through + "answers \"HTTP/1.1 403 Forbidden\"; asked directly, the page answers \"HTTP/1.0 200 OK\"."},
+        {"its name that cannot be resolved", {.connections = {ok}, .proxy = fixed_proxy}, not_asked, answers, fixed,
+         "  Asked through the proxy: its name could not be resolved: text of 101",
+         through.substr(0, through.size() - 8) + ", which the probe could not ask (text of 101 (error 101)); asked"},
+        {"bypassed", {.connections = {ok}, .proxy = {.read = true, .fixed = setting("proxy.corp:3128"), .bypass = setting("<local>;10.200.*")}},
+         answers, answers, bypassed, "  A browser goes directly, as the bypass list holds the address, past \"proxy.corp:3128\"\n",
+         its_page + "answers"},
+        {"a PAC file's proxy, which refuses",
+         {.connections = {ok}, .proxy = {.read = true, .script_url = setting("http://10.200.0.3/p.pac"), .script_run = true,
+                                         .script_proxy = setting("10.200.0.3:8080")}, .resolved = ipv4(10, 200, 0, 3)},
+         refused, answers, script, "  The script, asked for this page: \"10.200.0.3:8080\"\n",
+         " A browser goes to http://10.200.0.2 through the proxy \"10.200.0.3:8080\", which refuses the connection on port 8080; asked"},
+        {"a PAC file that fails, the fixed proxy left", {.connections = {ok, forbidden}, .proxy = {.read = true, .fixed = setting("p"),
+         .script_run = true, .script_error = 12167}, .resolved = ipv4(10, 200, 0, 3)},
+         answers, answers, fixed, "  The script, asked for this page: no answer: text of 12167", ""},
+        {"auto-detect that finds nothing", {.connections = {ok}, .proxy = {.read = true, .auto_detect = true, .script_run = true,
+         .script_error = 12180}}, answers, answers, direct, "  A browser goes directly\n", its_page + "answers"},
+        {"settings that cannot be read", {.connections = {ok}, .proxy = {.read = true, .error = 5}}, answers, answers, unreadable,
+         "  Proxy: Internet Options could not be read: text of 5", "; the proxy settings could not be read, so a browser may go"},
+        {"a SOCKS proxy alone", {.connections = {ok}, .proxy = {.read = true, .fixed = setting("socks=s:1080")}}, answers, answers,
+         socks, "through a SOCKS proxy, which the probe", "; a browser goes through a SOCKS proxy, which the probe does not ask"},
+        {"ADDRESS answered directly: its page", {.direct_waits = {1}, .direct_replies = {{valid_reply, ipv4(10, 3, 0, 7)}},
+         .connections = {ok}}, answers, answers, not_read, "The page, as a browser would ask for it: http://10.3.0.7/\n",
+         " The page at http://10.3.0.7 answers", ipv4(10, 3, 0, 7)},
+        {"ADDRESS's answer rejected: no page", {.direct_waits = {1}, .direct_replies = {{"hello", ipv4(10, 3, 0, 7)}},
+         .connections = {ok}}, not_asked, not_asked, not_read, "", "", ipv4(10, 3, 0, 7)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake_script script = c.script;
+        script.interfaces = three_links;
+        script.own_source = three_links[0].address;
+        if (c.address == 0) {
+            script.wait_results = {1};
+            script.replies = {{valid_reply, server}};
+        }
+        reset_fake(script);
+        detect::probe_report report = detect::run_probe(c.address);
+        report.page = detect::follow_hand_off(report);
+        const detect::probe_verdict verdict = detect::judge(report);
+        EXPECT_EQ(verdict.page.page, c.page);
+        EXPECT_EQ(verdict.page.direct_page, c.direct);
+        EXPECT_EQ(verdict.page.way, c.way);
+        const std::string host = c.address == 0 ? "10.200.0.2" : "10.3.0.7";
+        const std::string asked = "GET / HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+        ASSERT_EQ(fake().connected.empty(), c.direct == not_asked);
+        EXPECT_TRUE(fake().connected.empty() || (fake().connected[0].port == 80 && fake().connected[0].address == report.page.address));
+        EXPECT_TRUE(fake().requests.empty() || fake().requests[0] == asked) << fake().requests[0];
+        if (fake().requests.size() > 1) {
+            EXPECT_EQ(fake().requests[1], "GET http://" + host + "/ HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n");
+            EXPECT_EQ(fake().connected[1].address, ipv4(10, 200, 0, 3)) << "the proxy, by its own port";
+        }
+        EXPECT_EQ(fake().sockets_open, 0);
+        EXPECT_LE(report.page.direct.size, detect::head_capacity);
+        detect::print_report(stdout, report, "test");
+        EXPECT_NE(fake().written.find(c.shown), std::string::npos) << fake().written;
+        EXPECT_EQ(fake().written.find("The page,") != std::string::npos, c.direct != not_asked);
+        const std::string last = std::string(detect::conclusion(report).view());
+        EXPECT_NE(last.find(c.said), std::string::npos) << last;
+        EXPECT_LE(last.size() + 1, 2048u);
+        EXPECT_EQ(std::count_if(fake().written.begin(), fake().written.end(),
+                                [](char byte) { return byte != '\n' && static_cast<unsigned char>(byte) < 0x20; }), 0);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "browser.h"
 #include "console.h"
 #include "desktop.h"
 
@@ -163,7 +164,58 @@ int wait_until_either_readable(socket_handle first, socket_handle second, long t
     return both ? 3 : 2;
 }
 
+// TCP sockets are numbered from 100, one a connection, never reused.
+constexpr socket_handle first_tcp_socket = 100;
+
+socket_handle open_tcp_socket() {
+    ++the_fake.sockets_open;
+    the_fake.connections.push_back({});
+    return first_tcp_socket + the_fake.connections.size() - 1;
+}
+
+error_code connect_within(socket_handle socket, ipv4_endpoint destination, long timeout_microseconds) {
+    record("connect");
+    the_fake.connected.push_back(destination);
+    fake_connection& connection = the_fake.connections[socket - first_tcp_socket];
+    connection = next(the_fake.script.connections, {.connect_error = connection_refused});
+    const bool timed = connection.connect_error == timed_out;
+    the_fake.now_microseconds += timed ? timeout_microseconds : connection.connect_takes;
+    return connection.connect_error;
+}
+
+bool send_bytes(socket_handle, const void* data, std::size_t size) {
+    the_fake.requests.emplace_back(static_cast<const char*>(data), size);
+    return true;
+}
+
+long receive_bytes(socket_handle socket, char* buffer, std::size_t capacity) {
+    fake_connection& connection = the_fake.connections[socket - first_tcp_socket];
+    if (connection.chunks.empty()) {
+        the_fake.last_error = connection.receive_error;
+        return connection.receive_error != 0 ? -1 : 0;
+    }
+    std::string& chunk = connection.chunks.front();
+    const std::size_t size = std::min(capacity, chunk.size());
+    std::copy_n(chunk.begin(), size, buffer);
+    chunk.erase(0, size);
+    if (chunk.empty()) {
+        connection.chunks.pop_front();
+    }
+    return static_cast<long>(size);
+}
+
+error_code resolve_ipv4(const char*, std::uint32_t& address) {
+    address = the_fake.script.resolved.value_or(0);
+    return the_fake.script.resolved ? 0 : the_fake.script.failure;
+}
+
 int wait_until_readable(socket_handle socket, long timeout_microseconds) {
+    if (socket >= first_tcp_socket) {
+        const fake_connection& connection = the_fake.connections[socket - first_tcp_socket];
+        const bool silent = connection.chunks.empty() && connection.stays_open;
+        the_fake.now_microseconds += silent ? timeout_microseconds : 1000;
+        return silent ? 0 : 1;
+    }
     record("wait");
     the_fake.wait_timeouts.push_back(timeout_microseconds);
     const int result = next(socket == second_socket ? the_fake.script.direct_waits : the_fake.script.wait_results, 0);
@@ -198,7 +250,11 @@ long receive_datagram(socket_handle socket, char* buffer, std::size_t capacity, 
     return static_cast<long>(reply.bytes.size());
 }
 
-void close_socket(socket_handle) {
+void close_socket(socket_handle socket) {
+    if (socket >= first_tcp_socket) {
+        --the_fake.sockets_open;
+        return;
+    }
     record("close");
     --the_fake.sockets_open;
 }
@@ -210,6 +266,13 @@ namespace firewall {
 state read(std::span<const net::adapter_id> /*adapters*/) { return the_fake.script.firewall; }
 
 }  // namespace firewall
+
+namespace browser {
+
+detect::http_program find_http_program() { return the_fake.script.program; }
+detect::proxy_settings read_proxy_settings(const char*) { return the_fake.script.proxy; }
+
+}  // namespace browser
 
 namespace console {
 

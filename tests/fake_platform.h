@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "firewall.h"
+#include "journey_data.h"
 #include "net.h"
 
 struct fake_reply {
@@ -16,6 +17,15 @@ struct fake_reply {
     std::uint32_t sender = 0;
     net::error_code error = 0;  // not 0: the receive fails with it
     std::int64_t takes_microseconds = 10000;  // on the fake's clock
+};
+
+// One TCP connection, in the order they are made.
+struct fake_connection {
+    net::error_code connect_error = 0;    // not 0: the connect fails with it
+    std::int64_t connect_takes = 2000;    // on the fake's clock
+    std::deque<std::string> chunks = {};  // one a receive, in order
+    bool stays_open = false;              // after the chunks: waits time out, else the end (0)
+    net::error_code receive_error = 0;    // not 0: after the chunks, the receive fails with it
 };
 
 // What the platform does when asked. Queues run dry into the ordinary
@@ -39,6 +49,10 @@ struct fake_script {
     std::deque<fake_reply> direct_replies = {};  // on the second socket opened, likewise
     firewall::state firewall = {};
     net::error_code adapters_error = 0;  // not 0: no adapter can be identified
+    std::deque<fake_connection> connections = {};  // none left: the connect is refused
+    detect::http_program program = {};
+    detect::proxy_settings proxy = {};
+    std::optional<std::uint32_t> resolved = {};  // the proxy's name; none: the resolver fails
     net::error_code failure = 101;        // the error of every other call that fails
     std::string error_text = {};          // not empty: the system's text for every error
 };
@@ -71,6 +85,9 @@ struct fake_platform {
     std::string written;  // through the console
     int sockets_open = 0;
     std::vector<std::string> opened_urls;
+    std::vector<net::ipv4_endpoint> connected;  // TCP, in order
+    std::vector<std::string> requests;         // sent on them
+    std::vector<fake_connection> connections;  // by socket, from 100 on
     std::vector<std::string> warnings;  // "caption|text"
 };
 

@@ -95,6 +95,100 @@ case_found() {
     fi
 }
 
+# A web server, or a proxy, on the server host, its requests' first lines
+# logged in $work/web-PORT.
+start_web() {  # start_web MODE [ADDRESS [PORT]]
+    local log=$work/web-${3:-80}
+    rm -f "$log"
+    on_server python3 "$here/web_stand_in.py" "${2:-$server_address}" "${3:-80}" "$1" "$log" > "$log.out" 2>&1 &
+    wait_for_file "$log" 10 || { echo "the web stand-in did not start:"; cat "$log.out"; }
+}
+# The page's section, and the last line's sentence on it, for a server
+# that answers the broadcast; within the bounds of discovery (2.5 s) and
+# the page's (3 s to connect, 3 s for the head), and Wine's start.
+page_case() {  # page_case MODE SECTION-LINE-REGEX SENTENCE
+    start_responder --send "$valid_reply"
+    [ "$1" = none ] || start_web "$1"
+    # A user's own browser for http, as mimeapps.list names it.
+    mkdir -p "$work/config" "$work/data/applications"
+    printf '[Default Applications]\nx-scheme-handler/http=kd-browser.desktop\n' > "$work/config/mimeapps.list"
+    printf '[Desktop Entry]\nType=Application\nName=KD\nExec=true %%u\n' > "$work/data/applications/kd-browser.desktop"
+    local started=$SECONDS
+    XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data run_probe
+    check "exit status 0, as before" test "$status" = 0
+    check "within the bounds" test $((SECONDS - started)) -le $([ "$platform" = wine ] && echo 20 || echo 10)
+    check "the page's section" grep -Eqx "  Asked directly, port 80: $2" "$work/report"
+    check "the last line's sentence" grep -qF -- "$3" <(tail -n 1 "$work/report")
+    check "no raw control byte on standard output" test -z "$(tr -d '\n\r[:print:]' < "$work/raw" | od -An -tx1)"
+    if [ "$platform" = wine ]; then
+        check "the program for http, as Wine registers it" grep -Eiq '^  Program for http URLs: .*winebrowser' "$work/report"
+        check "the proxy a fresh prefix sets: auto-detect, finding none" \
+            grep -q '^  Proxy, as Internet Options set it: detect automatically: on; script: none; proxy server: none' "$work/report"
+    else
+        check "the program for http, as the user's mimeapps.list names it" reported "  Program for http URLs: kd-browser.desktop"
+        check "the proxy not read" reported "  Proxy: not read: browsers on Linux follow the desktop's own proxy settings"
+    fi
+}
+
+case_page-answers() {
+    page_case ok 'connected after [0-9]+ ms; "HTTP/1\.0 200 OK"' "The page at http://$server_address answers \"HTTP/1.0 200 OK\"."
+    check "one GET of the page, as a browser asks" test "$(cat "$work/web-80")" = "GET / HTTP/1.1"
+}
+case_page-redirect() {
+    page_case redirect "connected after [0-9]+ ms; \"HTTP/1\\.1 302 Found\", Location \"http://$server_address/login\"" \
+        "answers \"HTTP/1.1 302 Found\" and redirects to \"http://$server_address/login\"."
+    check "the redirect not followed" test "$(wc -l < "$work/web-80")" = 1
+}
+case_page-refused() {
+    page_case none 'no connection: .*' "The page at http://$server_address refuses the connection on port 80: its web service is down"
+}
+case_page-drops() {
+    page_case drop 'no connection: none within 3000 ms, .*' "The page at http://$server_address takes no connection on port 80 within 3000 ms"
+}
+case_page-silent() {
+    page_case silent 'connected after [0-9]+ ms; no whole head within 3000 ms; 0 bytes came' \
+        "The page at http://$server_address takes the connection but sends no whole head within 3000 ms."
+}
+case_page-binary() {
+    page_case binary 'connected after [0-9]+ ms; not an HTTP answer, first bytes "\\x1b\[2J\\x1b\]0;owned\\x07\\x00\\xff.*' \
+        "The page at http://$server_address sends no HTTP answer."
+}
+
+# Internet Options as Wine reads them: DefaultConnectionSettings, flags
+# 2 for a fixed proxy, 4 for a PAC file; then the proxy, the bypass list
+# and the PAC file's address, each after its length.
+proxy_settings() {  # proxy_settings FLAGS PROXY BYPASS PAC-URL
+    le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+    local value field
+    value=$(le32 70)$(le32 1)$(le32 "$1")
+    for field in "$2" "$3" "$4"; do value+=$(le32 ${#field})$(printf '%s' "$field" | od -An -tx1 -v | tr -d ' \n'); done
+    wine_run reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Connections' \
+        /v DefaultConnectionSettings /t REG_BINARY /d "$value$(printf '0%.0s' {1..64})" /f > /dev/null 2>&1
+}
+
+case_proxy() {
+    [ "$platform" = wine ] || { echo "SKIP: the probe reads Internet Options alone"; exit 77; }
+    ip -n "$net_server" addr add 10.200.0.3/24 dev kd-vs
+    start_responder --send "$valid_reply"
+    start_web ok
+    start_web forbidden 10.200.0.3 3128
+    start_web pac 10.200.0.3 8000
+    local through="A browser goes to http://$server_address through the proxy \"10.200.0.3:3128\", which answers \"HTTP/1.1 403 Forbidden\"; asked directly, the page answers \"HTTP/1.0 200 OK\"."
+    proxy_settings 2 10.200.0.3:3128 '<local>' ''
+    run_probe
+    check "a fixed proxy, <local> matching no address: its 403, and the page asked directly" grep -qF -- "$through" "$work/report"
+    check "asked through the proxy as a browser asks it" grep -qx "GET http://$server_address/ HTTP/1.1" "$work/web-3128"
+    proxy_settings 2 10.200.0.3:3128 '*.corp;10.200.*' ''
+    run_probe
+    check "the bypass list holding the address: directly" \
+        reported '  A browser goes directly, as the bypass list holds the address, past "10.200.0.3:3128"'
+    proxy_settings 4 '' '' http://10.200.0.3:8000/proxy.pac
+    run_probe
+    check "the PAC file fetched and run" reported '  The script, asked for this page: "10.200.0.3:3128"'
+    check "the proxy it names asked, its 403 in the last line" grep -qF -- "$through" "$work/report"
+    check "each exit status 0, as before" test "$status" = 0
+}
+
 case_no-server() {
     run_probe
     check "exit status 1" test "$status" = 1
