@@ -198,8 +198,8 @@ text_line conclusion(const probe_report& report) {
         break;
     case probe_outcome::no_answer:
         add(line, box,
-            "nothing answered. See Troubleshooting in the README: a server behind a router, "
-            "across a full-tunnel VPN, or a firewall that drops the request or the answer.");
+            "nothing answered. ", troubleshooting_pointer,
+            ": a server behind a router, across a full-tunnel VPN, or a firewall that drops the request or the answer.");
         break;
     case probe_outcome::no_socket:
         add(line, box, "no UDP socket could be opened: ");

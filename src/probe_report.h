@@ -25,6 +25,15 @@ inline constexpr std::size_t error_text_size = 256;  // the system's words, read
 inline constexpr std::size_t longest_error_text =
     escaped_byte * (error_text_size - 1) + longest_number + 10;
 
+// Where the reader of a report that found nothing reads on: a document
+// that the probe's own package installs.
+#ifdef _WIN32
+inline constexpr std::string_view troubleshooting_pointer =
+    "See Troubleshooting in README.txt, beside this program and in the Start menu";
+#else
+inline constexpr std::string_view troubleshooting_pointer = "See TROUBLESHOOTING in korvelin-probe(1)";
+#endif
+
 // "The system's words (error N)", escaped like any outside text.
 text_line error_text(net::error_code code);
 

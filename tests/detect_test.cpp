@@ -368,6 +368,9 @@ struct probe_case {
 
 TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
     const std::string box = "korvelin-detect would show \"Server wasn't found\": ";
+    const std::string nothing_answered = box + "nothing answered. " + std::string(detect::troubleshooting_pointer) +
+                                         ": a server behind a router, across a full-tunnel VPN, or a firewall that "
+                                         "drops the request or the answer.";
     const fake_reply stray{"ANSWER = hello\n", ipv4(10, 200, 0, 3)};
     const fake_reply server_b{valid_reply, ipv4(10, 201, 0, 2)};
     std::deque<fake_reply> seventy_senders;
@@ -413,8 +416,7 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
          box + "the first answer could not be read: text of 101 (error 101). No answer was accepted.",
          "500 490" + four_windows},
         {"a failed wait ends its window; nothing answered", {.wait_results = {-1}}, "", 0, 1,
-         box + "nothing answered. See Troubleshooting in the README: a server behind a router, "
-               "across a full-tunnel VPN, or a firewall that drops the request or the answer.",
+         nothing_answered,
          "500" + four_windows, "  1 wait for an answer failed: text of 101 (error 101)"},
         {"64 senders listed, more counted",
          {.wait_results = std::deque<int>(70, 1), .replies = seventy_senders},
@@ -422,9 +424,7 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
         {"a refused copy, with the system's reason",
          {.interfaces = three_links, .own_source = three_links[0].address,
           .copies_succeed = {false, true, false, true, false, true, false, true, false, true}},
-         "", 0, 1, box + "nothing answered. See Troubleshooting in the README: a server behind "
-                         "a router, across a full-tunnel VPN, or a firewall that drops the request "
-                         "or the answer.",
+         "", 0, 1, nothing_answered,
          "500 500 500 500 500", "refused 5 of 5: text of 101 (error 101)"},
         {"the own broadcast on loopback alone: no network asked",
          {.interfaces = {lan(ipv4(127, 0, 0, 1), 8, 1, "ul")}, .own_source = ipv4(127, 0, 0, 1)},
@@ -454,14 +454,11 @@ TEST(RunProbe, ListensThroughEveryWaitAndEndsAsTheLauncherWould) {
          "  none could be listed (text of 101 (error 101)): only 255.255.255.255 was asked"},
         {"no adapter names: the addresses listed all the same",
          {.interfaces = three_links, .names_read = false, .own_source = three_links[0].address},
-         "", 0, 1, box + "nothing answered. See Troubleshooting in the README: a server behind "
-                         "a router, across a full-tunnel VPN, or a firewall that drops the request "
-                         "or the answer.",
+         "", 0, 1, nothing_answered,
          "", "  The adapters' names could not be read: text of 101 (error 101)\n"
              "  -                10.2.0.1/24         asked: the system's own broadcast"},
         {"names in any script padded to the widest, right-to-left ones isolated", four_scripts, "", 0, 1,
-         box + "nothing answered. See Troubleshooting in the README: a server behind a router, "
-               "across a full-tunnel VPN, or a firewall that drops the request or the answer.",
+         nothing_answered,
          "", "  \u4ee5\u592a\u7f51\u4ee5\u592a\u7f51\u4ee5\u592a\u7f51 10.2.0.1/24         skipped: down\n"
              "  \u0e2d\u0e35\u0e40\u0e17\u0e2d\u0e23\u0e4c\u0e40\u0e19\u0e47\u0e15           10.3.0.1/24         skipped: down\n"
              "  \u2068\u05d0\u05ea\u05e8\u05e0\u05d8\u2069              10.4.0.1/24         skipped: down\n"
@@ -544,9 +541,10 @@ TEST(DirectRequest, TellsARouterFromADropFromNoAnswerAndNeverDecidesTheOutcome) 
         lan(ipv4(10, 5, 0, 2), 24, 6, "b"), lan(ipv4(10, 2, 0, 1), 24, 2), lan(ipv4(10, 5, 0, 1), 16, 3),
         lan(ipv4(10, 6, 0, 1), 25, 4), lan(ipv4(10, 7, 0, 0), 31, 5)};
     const std::string firewall_named = "Windows Defender Firewall's";
-    const std::string nothing = "korvelin-detect would show \"Server wasn't found\": nothing answered. See "
-                                "Troubleshooting in the README: a server behind a router, across a "
-                                "full-tunnel VPN, or a firewall that drops the request or the answer.";
+    const std::string nothing = "korvelin-detect would show \"Server wasn't found\": nothing answered. " +
+                                std::string(detect::troubleshooting_pointer) +
+                                ": a server behind a router, across a full-tunnel VPN, or a firewall that drops "
+                                "the request or the answer.";
     using enum detect::direct_finding;
     using enum detect::firewall_finding;
     const struct {

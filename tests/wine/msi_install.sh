@@ -39,15 +39,16 @@ targets() {  # targets NAME EXE: the link NAME names the installed EXE
 }
 same_files() {  # same_files [EXE-DIR]
     cmp "$installed/korvelin-detect.exe" "${1:-$exe_dir}/korvelin-detect.exe" &&
-        cmp "$installed/korvelin-probe.exe" "${1:-$exe_dir}/korvelin-probe.exe" && test -s "$installed/README.txt"
+        cmp "$installed/korvelin-probe.exe" "${1:-$exe_dir}/korvelin-probe.exe" && test -s "$installed/README.txt" &&
+        test -s "$installed/LICENSE.txt"
 }
 version() { msiinfo export "$1" Property | sed -n 's/^ProductVersion\t\([0-9.]*\).*/\1/p'; }
-publisher="The korvelin-detect developers"
+publisher=$(jq -r .publisher "$exe_dir/release.json")
 
 check "silent install exits 0" msiexec /i "$msi"
-check "both exes and README.txt in the 64-bit Program Files, as built" same_files
-check "Start-menu shortcuts to the launcher and the probe" \
-    eval 'targets "Korvelin Detect" "korvelin-detect\.exe" && targets "Korvelin Probe" "korvelin-probe\.exe"'
+check "both exes, README.txt and LICENSE.txt in the 64-bit Program Files, as built" same_files
+check "Start-menu shortcuts to the launcher, the probe and the README" eval 'targets "Korvelin Detect" "korvelin-detect\.exe" &&
+    targets "Korvelin Probe" "korvelin-probe\.exe" && targets "Korvelin Detect README" "README\.txt"'
 listed="DisplayName=Korvelin Detect DisplayVersion=$(version "$msi") NoModify=0x1 NoRepair=0x1 Publisher=$publisher"
 check "the uninstall entry: name, version, publisher, neither Modify nor Repair" test "$(entry "$msi")" = "$listed"
 
@@ -68,7 +69,7 @@ check "a lower version is refused" eval '! msiexec /i "$lower"'
 check "and leaves the higher one installed" test -n "$(entry "$higher")" -a -z "$(entry "$lower")"
 
 check "silent uninstall exits 0" msiexec /x "$higher"
-check "the files are gone" test ! -e "$installed/korvelin-detect.exe" -a ! -e "$installed/korvelin-probe.exe" -a ! -e "$installed/README.txt"
-check "the shortcuts are gone" test -z "$(shortcut)$(shortcut "Korvelin Probe")"
+check "the files are gone" test -z "$(ls -A "$installed" 2> /dev/null)"
+check "the shortcuts are gone" test -z "$(shortcut)$(shortcut "Korvelin Probe")$(shortcut "Korvelin Detect README")"
 check "the entry is gone" test -z "$(entry "$higher")"
 [ "$failures" = 0 ]
