@@ -45,3 +45,26 @@ ensure_packages() {
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" > /dev/null
 }
+
+# The CycloneDX project's own validator of the SBOMs, from npm, at pinned
+# versions: installed once per machine, as the Debian packages are, in a
+# folder named by those versions, so that a clone needs no registry where
+# an earlier run installed it.
+sbom_validator_packages=(@cyclonedx/cyclonedx-library@10.3.0 ajv@8.17.1 ajv-formats@3.0.1 ajv-formats-draft2019@1.6.1)
+sbom_validator_dir=$([ "$(id -u)" = 0 ] && echo /var/cache || echo "${XDG_CACHE_HOME:-$HOME/.cache}")/korvelin-detect/sbom-validator-$(
+    printf '%s\n' "${sbom_validator_packages[@]}" | sha256sum | cut -c1-12)
+
+ensure_sbom_validator() {
+    [ -d "$sbom_validator_dir/node_modules/@cyclonedx/cyclonedx-library" ] && return 0
+    command -v npm > /dev/null || ensure_packages npm
+    echo "installing the SBOM validator into $sbom_validator_dir"
+    rm -rf "$sbom_validator_dir.partial" && mkdir -p "$sbom_validator_dir.partial"
+    # Bounded: where no registry answers, this fails within 30 s, never hangs.
+    if ! timeout 30 npm install --prefix "$sbom_validator_dir.partial" --no-audit --no-fund --loglevel=error \
+            --fetch-timeout=10000 --fetch-retries=0 "${sbom_validator_packages[@]}" > /dev/null; then
+        rm -rf "$sbom_validator_dir.partial"
+        echo "the SBOM validator (${sbom_validator_packages[*]}) is not in $sbom_validator_dir, and npm could not install it: reach the npm registry once, or copy that folder from a machine where scripts/test ran" >&2
+        return 1
+    fi
+    mv "$sbom_validator_dir.partial" "$sbom_validator_dir"
+}
