@@ -51,6 +51,9 @@ documents_link_what_exists() {
     return $broken
 }
 check "the documents' relative links lead somewhere" documents_link_what_exists
+check "plain sentences on the pages for users, the desk and IT: a median of at most 20 words, none over 45, no 'alone'" \
+    python3 "$source_dir/tests/lib/plain_sentences.py" 20 45 "$source_dir"/docs/{using,troubleshooting,deploying}.md \
+        "$source_dir/packaging/README-windows.txt"
 
 check "Debian package $version exists" test -f "$deb"
 field() { dpkg-deb --field "$deb" "$1"; }
@@ -81,6 +84,12 @@ for program in korvelin-detect korvelin-probe; do
     check "$program's manual page, of $version" eval 'has -rw-r--r-- "usr/share/man/man1/$program.1.gz" &&
         zcat "$scratch/deb/usr/share/man/man1/$program.1.gz" | grep -q "$version"'
 done
+# Where a report that found nothing sends its reader: a document of the
+# probe's own package.
+points_to() { grep -aqF "$2" "$1"; }
+check "the Linux probe points to TROUBLESHOOTING in korvelin-probe(1), which the package installs" eval \
+    'points_to "$scratch/deb/usr/bin/korvelin-probe" "See TROUBLESHOOTING in korvelin-probe(1)" &&
+     zcat "$scratch/deb/usr/share/man/man1/korvelin-probe.1.gz" | grep -qx ".SH TROUBLESHOOTING"'
 appstream_valid() {  # no error and no warning, and the release that CMake sets
     local metainfo=$scratch/deb/usr/share/metainfo/$appstream_id.metainfo.xml report
     report=$(appstreamcli validate --no-net "$metainfo" 2>&1) && ! grep -q '^[EW]:' <<< "$report" &&
@@ -110,7 +119,7 @@ check "the user's README in the ZIP, with Windows line ends" \
 # Start-menu link, and refuses a downgrade with a message of its own.
 check "Windows installer $version exists" test -f "$msi"
 msiextract -C "$scratch/msi" "$msi" > /dev/null
-for file in korvelin-detect.exe korvelin-probe.exe README.txt; do
+for file in korvelin-detect.exe korvelin-probe.exe README.txt LICENSE.txt; do
     check "the MSI's $file is the ZIP's" cmp "$scratch/msi/Korvelin Detect/$file" "$scratch/zip/$file"
 done
 msi_table() { msiinfo export "$msi" "$1" | tr -d '\r' | tail -n +4; }
@@ -119,9 +128,19 @@ check "per machine, Add/Remove Programs' icon, neither Modify nor Repair" \
     "$(printf 'ALLUSERS\t1 ARPNOMODIFY\t1 ARPNOREPAIR\t1 ARPPRODUCTICON\tkorvelin_detect.ico')"
 check "a build of this version replaces another: its Upgrade row takes the version itself" \
     grep -qP "^\\{[0-9A-F-]{36}\\}\t\t$version\t\t513\t" <<< "$(msi_table Upgrade)"
-check "Start-menu shortcuts to the launcher's and the probe's files, not advertised" \
+check "Start-menu shortcuts to the launcher's, the probe's and the README's files, not advertised" \
     test "$(msi_table Shortcut | cut -f2,3,5 | sort)" = \
-    "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]\nProgramMenuFolder\tKorvelin Probe\t[#ProbeExe]')"
+    "$(printf 'ProgramMenuFolder\tKorvelin Detect\t[#LauncherExe]\nProgramMenuFolder\tKorvelin Detect README\t[#ReadmeTxt]\nProgramMenuFolder\tKorvelin Probe\t[#ProbeExe]')"
+check "the Windows probe points to Troubleshooting in README.txt, beside it and in the Start menu" eval \
+    'points_to "$scratch/zip/korvelin-probe.exe" "See Troubleshooting in README.txt, beside this program and in the Start menu" &&
+     grep -qx "Troubleshooting$(printf "\r")" "$scratch/zip/README.txt"'
+publisher=$(jq -r .publisher "$source_dir/build/windows/release.json")
+company() { wrestool -x --raw -t 16 "$1" | tr -d '\0' | grep -ao "CompanyName[^[:cntrl:]]*" | sed 's/^CompanyName//'; }
+check "one publisher, $publisher: the MSI's Manufacturer and its summary's author, each exe's CompanyName, each SBOM's" \
+    test "$( { msi_table Property | awk -F '\t' '$1 == "Manufacturer" { print $2 }'; msiinfo suminfo "$msi" | sed -n 's/^Author: //p'
+               for exe in "$scratch"/zip/*.exe; do company "$exe"; done
+               jq -r '.metadata.component.publisher, (.components[] | select(.type == "application") | .publisher)' "$packages"/*.cdx.json
+             } | sort -u)" = "$publisher"
 check "a downgrade is refused with a message" grep -q 'A newer version of Korvelin Detect' <<< "$(msi_table LaunchCondition)"
 # The same package at a higher and a lower version, to upgrade and downgrade to.
 for other in 99.0.0 0.0.1; do
@@ -129,7 +148,8 @@ for other in 99.0.0 0.0.1; do
 done
 # The same files and version under another .wxs: another database, which
 # must not pass for the installed one.
-mkdir "$scratch/variant" && cp -r "$source_dir/packaging" "$source_dir/icons" "$scratch/variant/"
+mkdir -p "$scratch/variant/build/windows" && cp -r "$source_dir/packaging" "$source_dir/icons" "$scratch/variant/" &&
+    cp "$source_dir/build/windows/release.json" "$scratch/variant/build/windows/"
 sed -i 's/Description="Open the korvelin server.s web page"/Description="Open the server page, variant"/' \
     "$scratch/variant/packaging/korvelin-detect.wxs"
 codes() { { msiinfo export "$1" Property | grep ProductCode; msiinfo suminfo "$1" | grep UUID; } | grep -o '{.*}'; }
@@ -153,7 +173,7 @@ check "SHA256SUMS holds the three packages and their SBOMs, and they match it" \
 # strict schema, the programs hashed as the package holds them, linked in
 # the Debian packages that hold what the compiler links, and every
 # component related.
-sbom_valid() { NODE_PATH=$source_dir/build/sbom-validator/node_modules node "$source_dir/tests/lib/validate-sbom.cjs" "$@"; }
+sbom_valid() { NODE_PATH=${KORVELIN_SBOM_VALIDATOR:-$(. "$source_dir/scripts/lib/packages.sh" && echo "$sbom_validator_dir")}/node_modules node "$source_dir/tests/lib/validate-sbom.cjs" "$@"; }
 check "each package's SBOM is CycloneDX 1.6, by the CycloneDX library's strict schema" sbom_valid "$packages"/*.cdx.json
 sbom_programs() {  # sbom_programs SBOM DIR: its programs, hashed, are the files in DIR
     test "$(jq -r '.components[] | select(.type == "application") | "\(.hashes[0].content)  \(.name)"' "$1")" = \
@@ -181,6 +201,20 @@ ROWS
 check "${deb##*/}.cdx.json: its runtime dependencies, as the control file names them" test \
     "$(jq -r '.components[] | select(.description // "" | startswith("a runtime")) | .name' "$deb.cdx.json" | paste -sd ' ')" = \
     "$(field Depends | tr ',|' '\n\n' | awk '{ print $1 }' | paste -sd ' ')"
+# A package named twice in Depends, once as a choice: one component,
+# required. A program linked from a library installed for two
+# architectures (dpkg stand-ins): asked with its own, one version.
+mkdir -p "$scratch/twice/DEBIAN" "$scratch/twice/usr/bin" "$scratch/dpkg"
+printf 'Package: twice\nVersion: 1\nArchitecture: all\nMaintainer: t <t@example.org>\nDescription: t\nDepends: libc6, zenity | libc6 (>= 2.0)\n' > "$scratch/twice/DEBIAN/control"
+printf '\177ELF' > "$scratch/twice/usr/bin/prog"
+printf 'Archive member included to satisfy reference by file (symbol)\n\n/usr/lib/libfoo.a(x.o)\n\n' > "$scratch/prog.map"
+printf '#!/bin/sh\necho "libfoo:amd64, libfoo:i386: $2"\n' > "$scratch/dpkg/dpkg"
+printf '#!/bin/sh\ncase $4 in *:*) ;; *) echo "1.0 1.0"; exit;; esac\ncase $3 in *Version*) printf 1.0;; *) printf amd64;; esac\n' > "$scratch/dpkg/dpkg-query"
+chmod +x "$scratch/dpkg"/* && dpkg-deb --build -Zgzip "$scratch/twice" "$scratch/twice.deb" > /dev/null
+check "a library of two architectures asked with its own; a package named twice in Depends one component, required" \
+    test "$(PATH=$scratch/dpkg:$PATH "$source_dir/packaging/make-sbom" "$scratch/twice.deb" "$source_dir/build/linux/release.json" \
+        "$scratch" 0 | jq -c '[.components[] | [."bom-ref", .scope]]')" = \
+    '[["program:prog",null],["pkg:deb/debian/libfoo@1.0?arch=amd64",null],["pkg:deb/debian/libc6","required"],["pkg:deb/debian/zenity","optional"]]'
 
 pack_copy() {  # pack_copy DIR: scripts/package in a copy of the tree at DIR, without the tests
     mkdir -p "$1"
@@ -236,6 +270,11 @@ done <<ROWS
 .locale.en-US%License%license
 .locale.en-US%ShortDescription%description
 ROWS
+check "winget: a value YAML reads as a number, a boolean, a null or a date is quoted (1.10, true, no, null), other names plain" \
+    python3 -c 'import importlib.machinery as m, sys
+w = m.SourceFileLoader("w", sys.argv[1]).load_module()
+sys.exit(any(w.scalar(v) != "'"'"'" + v + "'"'"'" for v in sys.argv[2].split()) or any(w.scalar(v) != v for v in sys.argv[3].split()))' \
+    "$source_dir/packaging/make-winget" "1.10 true no Yes off null ~ 1e3 0x1F 2024-01-01 12:30" "1.0.0 Korvelin Korvelin.KorvelinDetect x64"
 while IFS='%' read -r file name pattern; do
     check "winget${file:-} $name as the 1.10.0 schema has it" eval 'value "$file" "$name" | grep -qxP -- "$pattern"'
 done <<'ROWS'
@@ -330,6 +369,9 @@ check_signed_release() {  # check_signed_release KIND CERT [TSA-CERT]
     local file where stamp=${3:+time-stamped}
     check "$1: the run ends naming the signer of the MSI and of each exe" test \
         "$(tail -n 7 "$scratch/signing.log" | grep -cx ".*: signed by /CN=Korvelin Detect test vendor, ${stamp:-not time-stamped}")" = 5
+    check "$1: the MSI's signature described by the product's name, as CMakeLists.txt sets it" \
+        grep -qx "[[:space:]]*Text description: $(jq -r .name "$source_dir/build/windows/release.json")" \
+        <(osslsigncode verify -ignore-crl -in "$scratch/signed/${msi##*/}" 2>&1)
     for file in "$scratch/signed/${msi##*/}" "$scratch"/signed/korvelin-*.exe \
                 "$scratch/signed/Korvelin Detect"/korvelin-*.exe; do
         where=${file#"$scratch/signed/"}
@@ -369,6 +411,8 @@ python3 -c 'import sys; b = bytearray(open(sys.argv[1], "rb").read()); b[0x500] 
     "$scratch/tampered.exe"
 osslsigncode sign -pkcs12 "$keys/other.p12" -readpass "$keys/password" -h sha256 -ts "$tsa_url" \
     -in "$source_dir/build/windows/korvelin-probe.exe" -out "$scratch/other.exe" > /dev/null
+osslsigncode sign -nest -pkcs12 "$keys/other.p12" -readpass "$keys/password" -h sha256 \
+    -in "$scratch/signed/korvelin-probe.exe" -out "$scratch/nested.exe" > /dev/null
 mkdir "$scratch/half" && cp "$scratch/signed/korvelin-detect.exe" "$source_dir/build/windows/korvelin-probe.exe" \
     "$scratch/zip/README.txt" "$scratch/zip/LICENSE.txt" "$scratch/half/" &&
     (cd "$scratch/half" && cmake -E tar cf ../half-signed.zip --format=zip -- *)
@@ -387,6 +431,7 @@ the unsigned ZIP|korvelin-detect.exe carries no signature|build-msi|$zip
 a ZIP whose probe alone is unsigned|korvelin-probe.exe carries no signature|build-msi|$scratch/half-signed.zip
 an exe with a byte of its code changed after signing|tampered.exe: the file's bytes are not the ones signed|sign --signed|$scratch/tampered.exe
 an exe signed by another key whose chain carries the vendor's certificate|other.exe is signed by /CN=Someone else|sign --signed|$scratch/other.exe
+a vendor-signed exe with a nested signature|nested.exe carries a nested signature|sign --signed|$scratch/nested.exe
 ROWS
 # A failing package check (here a Debian package missing, with no registry
 # to install it from) leaves no package either.
@@ -423,6 +468,7 @@ a certificate of another key|no certificate in $keys/cert.pem matches the key|to
 an EC key whose file starts with an RSA certificate|Smart App Control accepts RSA signatures only|token|KORVELIN_SIGN_PKCS11_KEY=pkcs11:token=korvelin-test;object=codesign-ec KORVELIN_SIGN_CERTS=$keys/rsa-then-ec.pem
 a release with no key|a release is signed, but no key is named|bare|--release
 a release with its time stamp declined|KORVELIN_SIGN_NO_TIMESTAMP is set|token|--release KORVELIN_SIGN_NO_TIMESTAMP=1
+a time stamp declined by a value other than 1|KORVELIN_SIGN_NO_TIMESTAMP='0' is no value|token|KORVELIN_SIGN_NO_TIMESTAMP=0
 a release time-stamped by an authority of no known root|its time stamp does not verify (self-signed certificate)|token|--release
 an argument it does not take|'--relase' is no argument|bare|--relase
 an unreachable time-stamp server|Connection refused|token|KORVELIN_SIGN_TIMESTAMP_URL=http://127.0.0.1:9
