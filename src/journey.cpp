@@ -40,6 +40,42 @@ proxy_choice choose_proxy(const proxy_settings& settings, std::string_view host)
     return {bypasses(settings.bypass.data(), host) ? proxy_way::bypassed : proxy_way::fixed, entry};
 }
 
+namespace {
+
+// Reads the answer until its head ends, overflows or is no HTTP, within
+// the head's time.
+void read_head(net::socket_handle socket, page_exchange& exchange) {
+    const std::int64_t deadline = net::monotonic_microseconds() + page_head_microseconds;
+    for (;;) {
+        exchange.head = read_http_head({exchange.bytes.data(), exchange.size});
+        if (exchange.head.state != head_state::incomplete) {
+            exchange.end = exchange_end::answered;
+            return;
+        }
+        const std::int64_t left = deadline - net::monotonic_microseconds();
+        const int ready = left <= 0 ? 0 : net::wait_until_readable(socket, static_cast<long>(left));
+        const long got = ready <= 0 ? 0
+                                    : net::receive_bytes(socket, exchange.bytes.data() + exchange.size,
+                                                         exchange.bytes.size() - exchange.size);
+        if (ready == 0) {
+            exchange.end = exchange_end::head_timed_out;
+            return;
+        }
+        if (ready < 0 || got < 0) {
+            exchange.end = exchange_end::receive_failed;
+            exchange.error = net::last_error();
+            return;
+        }
+        if (got == 0) {
+            exchange.end = exchange_end::closed;
+            return;
+        }
+        exchange.size += static_cast<std::size_t>(got);
+    }
+}
+
+}  // namespace
+
 page_exchange ask_page(net::ipv4_endpoint destination, std::string_view request) {
     page_exchange exchange;
     const net::socket_guard socket{net::open_tcp_socket()};
@@ -60,30 +96,7 @@ page_exchange ask_page(net::ipv4_endpoint destination, std::string_view request)
         exchange.error = net::last_error();
         return exchange;
     }
-    const std::int64_t deadline = net::monotonic_microseconds() + page_head_microseconds;
-    while (exchange.end == exchange_end::not_made) {
-        exchange.head = read_http_head({exchange.bytes.data(), exchange.size});
-        const std::int64_t left = deadline - net::monotonic_microseconds();
-        const int ready = exchange.head.state != head_state::incomplete ? 1
-                          : left <= 0 ? 0
-                                      : net::wait_until_readable(socket.get(), static_cast<long>(left));
-        const long got = exchange.head.state != head_state::incomplete || ready <= 0
-                             ? 0
-                             : net::receive_bytes(socket.get(), exchange.bytes.data() + exchange.size,
-                                                  exchange.bytes.size() - exchange.size);
-        if (exchange.head.state != head_state::incomplete) {
-            exchange.end = exchange_end::answered;
-        } else if (ready == 0) {
-            exchange.end = exchange_end::head_timed_out;
-        } else if (ready < 0 || got < 0) {
-            exchange.end = exchange_end::receive_failed;
-            exchange.error = net::last_error();
-        } else if (got == 0) {
-            exchange.end = exchange_end::closed;
-        } else {
-            exchange.size += static_cast<std::size_t>(got);
-        }
-    }
+    read_head(socket.get(), exchange);
     return exchange;
 }
 
@@ -105,7 +118,7 @@ page_journey follow_hand_off(const probe_report& report) {
     const proxy_choice choice = choose_proxy(journey.proxy, host.text);
     journey.way = choice.way;
     copy_whole_characters(choice.entry, journey.proxy_used);
-    if (choice.way != proxy_way::fixed && choice.way != proxy_way::script) {
+    if (!goes_through_proxy(choice.way)) {
         return journey;
     }
     const proxy_server server = server_of(choice.entry);
@@ -150,8 +163,7 @@ page_verdict judge_page(const page_journey& page) {
         verdict.way = page.way;
         verdict.no_program = page.program.none;
         verdict.direct_page = judge_exchange(page.direct);
-        const bool through_proxy = page.way == proxy_way::fixed || page.way == proxy_way::script;
-        verdict.page = through_proxy ? judge_exchange(page.through) : verdict.direct_page;
+        verdict.page = goes_through_proxy(page.way) ? judge_exchange(page.through) : verdict.direct_page;
     }
     return verdict;
 }

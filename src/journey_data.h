@@ -86,6 +86,10 @@ enum class proxy_way : unsigned char {
     socks,       // a SOCKS proxy alone applies: not asked through
 };
 
+// Whether the page is asked through a proxy as well: one that applies and
+// speaks http.
+constexpr bool goes_through_proxy(proxy_way way) { return way == proxy_way::fixed || way == proxy_way::script; }
+
 struct page_journey {
     std::uint32_t address = 0;  // the page's host; 0: no page would open, nothing asked
     http_program program;

@@ -114,7 +114,7 @@ void print_proxy(std::FILE* out, const page_journey& page) {
         case proxy_way::socks: add(line, "through a SOCKS proxy, which the probe does not ask through"); break;
         default: add(line, "directly"); break;
         }
-        if (page.way == proxy_way::fixed || page.way == proxy_way::script || page.way == proxy_way::bypassed) {
+        if (goes_through_proxy(page.way) || page.way == proxy_way::bypassed) {
             add_quoted(line, page.proxy_used.data(), shown_setting);
         }
     }
@@ -166,7 +166,7 @@ void add_page_sentence(text_line& line, const probe_report& report, const probe_
     }
     add(line, found.no_program ? " No program is registered to open http URLs, so no browser would start;" : "");
     const std::string_view page_at = found.no_program ? " the page at http://" : " The page at http://";
-    if (found.way == proxy_way::fixed || found.way == proxy_way::script) {
+    if (goes_through_proxy(found.way)) {
         add(line, found.no_program ? " a" : " A", " browser goes to http://", host.text, " through the proxy ");
         add_quoted(line, page.proxy_used.data(), shown_status);
         if (page.resolve_error != 0 || found.page == page_finding::not_asked) {
@@ -225,7 +225,7 @@ void print_page(std::FILE* out, const probe_report& report) {
     add(line, "  Asked directly, port 80: ");
     add_exchange(line, page.direct);
     print(out, line);
-    if (page.way == proxy_way::fixed || page.way == proxy_way::script) {
+    if (goes_through_proxy(page.way)) {
         add(line, "  Asked through the proxy: ");
         if (page.resolve_error != 0) {
             add(line, "its name could not be resolved: ", error_text(page.resolve_error).view());
